@@ -48,7 +48,10 @@ public:
     }
 
 private:
-    size_t advance(size_t index) const noexcept { return index + 1 == m_slots.size() ? 0 : index + 1; }
+    size_t advance(size_t index) const noexcept
+    {
+        return index + 1 == m_slots.size() ? 0 : index + 1;
+    }
 
     std::vector<T> m_slots;
     alignas(64) std::atomic<size_t> m_head{0};

@@ -1,14 +1,28 @@
 #include "support/RealtimeTrap.h"
 
+#include <dlfcn.h>
 #include <pthread.h>
+#include <sched.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstdlib>
 #include <new>
 
-// glibc exports its own implementation under this name; calling it avoids a
-// dlsym look-up (which could itself lock) from inside the interposer.
-extern "C" int __pthread_mutex_lock(pthread_mutex_t* mutex);
+namespace
+{
+
+using MutexLockFunction = int (*)(pthread_mutex_t*);
+
+// The C library's own pthread_mutex_lock, found once before main runs.
+MutexLockFunction g_realMutexLock = nullptr;
+
+__attribute__((constructor(101))) void findRealMutexLock()
+{
+    g_realMutexLock = reinterpret_cast<MutexLockFunction>(dlsym(RTLD_NEXT, "pthread_mutex_lock"));
+}
+
+} // namespace
 
 namespace realtime_trap
 {
@@ -21,9 +35,18 @@ std::atomic<size_t> g_deallocations{0};
 std::atomic<size_t> g_blockingLocks{0};
 } // namespace
 
-void armCurrentThread() noexcept { t_armed = true; }
-void disarmCurrentThread() noexcept { t_armed = false; }
-bool currentThreadArmed() noexcept { return t_armed; }
+void armCurrentThread() noexcept
+{
+    t_armed = true;
+}
+void disarmCurrentThread() noexcept
+{
+    t_armed = false;
+}
+bool currentThreadArmed() noexcept
+{
+    return t_armed;
+}
 
 void resetCounts() noexcept
 {
@@ -32,9 +55,18 @@ void resetCounts() noexcept
     g_blockingLocks = 0;
 }
 
-size_t allocations() noexcept { return g_allocations.load(); }
-size_t deallocations() noexcept { return g_deallocations.load(); }
-size_t blockingLocks() noexcept { return g_blockingLocks.load(); }
+size_t allocations() noexcept
+{
+    return g_allocations.load();
+}
+size_t deallocations() noexcept
+{
+    return g_deallocations.load();
+}
+size_t blockingLocks() noexcept
+{
+    return g_blockingLocks.load();
+}
 
 namespace
 {
@@ -86,8 +118,14 @@ void* operator new[](size_t size)
         return memory;
     throw std::bad_alloc();
 }
-void* operator new(size_t size, const std::nothrow_t&) noexcept { return countedAllocate(size); }
-void* operator new[](size_t size, const std::nothrow_t&) noexcept { return countedAllocate(size); }
+void* operator new(size_t size, const std::nothrow_t&) noexcept
+{
+    return countedAllocate(size);
+}
+void* operator new[](size_t size, const std::nothrow_t&) noexcept
+{
+    return countedAllocate(size);
+}
 void* operator new(size_t size, std::align_val_t alignment)
 {
     if (void* memory = countedAllocate(size, static_cast<size_t>(alignment)))
@@ -100,18 +138,48 @@ void* operator new[](size_t size, std::align_val_t alignment)
         return memory;
     throw std::bad_alloc();
 }
-void operator delete(void* memory) noexcept { countedFree(memory); }
-void operator delete[](void* memory) noexcept { countedFree(memory); }
-void operator delete(void* memory, size_t) noexcept { countedFree(memory); }
-void operator delete[](void* memory, size_t) noexcept { countedFree(memory); }
-void operator delete(void* memory, std::align_val_t) noexcept { countedFree(memory); }
-void operator delete[](void* memory, std::align_val_t) noexcept { countedFree(memory); }
-void operator delete(void* memory, size_t, std::align_val_t) noexcept { countedFree(memory); }
-void operator delete[](void* memory, size_t, std::align_val_t) noexcept { countedFree(memory); }
+void operator delete(void* memory) noexcept
+{
+    countedFree(memory);
+}
+void operator delete[](void* memory) noexcept
+{
+    countedFree(memory);
+}
+void operator delete(void* memory, size_t) noexcept
+{
+    countedFree(memory);
+}
+void operator delete[](void* memory, size_t) noexcept
+{
+    countedFree(memory);
+}
+void operator delete(void* memory, std::align_val_t) noexcept
+{
+    countedFree(memory);
+}
+void operator delete[](void* memory, std::align_val_t) noexcept
+{
+    countedFree(memory);
+}
+void operator delete(void* memory, size_t, std::align_val_t) noexcept
+{
+    countedFree(memory);
+}
+void operator delete[](void* memory, size_t, std::align_val_t) noexcept
+{
+    countedFree(memory);
+}
 
 extern "C" int pthread_mutex_lock(pthread_mutex_t* mutex)
 {
     if (realtime_trap::t_armed)
         realtime_trap::g_blockingLocks.fetch_add(1, std::memory_order_relaxed);
-    return __pthread_mutex_lock(mutex);
+    if (g_realMutexLock != nullptr)
+        return g_realMutexLock(mutex);
+    // Only while the look-up itself runs: lock without the interposed symbol.
+    int result;
+    while ((result = pthread_mutex_trylock(mutex)) == EBUSY)
+        sched_yield();
+    return result;
 }
