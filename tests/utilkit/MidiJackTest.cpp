@@ -1,0 +1,162 @@
+// A real MIDI round trip: a JACK client of the test sends note, controller,
+// program and system exclusive messages from a MIDI output port; the input
+// device opens that port and its receiver gets them decoded.
+
+#include "utilkit/midi/MIDIInDevice.h"
+#include "utilkit/midi/ShortMsg.h"
+
+#include <gtest/gtest.h>
+#include <jack/jack.h>
+#include <jack/midiport.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace
+{
+
+constexpr const char* kSenderName = "corvane-midi-sender";
+
+struct Collected : midi::CMIDIReceiver
+{
+    void ReceiveMsg(std::uint32_t packedMessage, std::uint32_t) override
+    {
+        std::lock_guard lock(mutex);
+        shortMessages.push_back(packedMessage);
+        changed.notify_all();
+    }
+    void ReceiveMsg(unsigned char* buffer, std::size_t bytesRecorded, std::uint32_t) override
+    {
+        std::lock_guard lock(mutex);
+        sysEx.insert(sysEx.end(), buffer, buffer + bytesRecorded);
+        sysExDeliveries.push_back(bytesRecorded);
+        changed.notify_all();
+        // Hand the buffer back, as a receiver does to get the rest.
+        device->AddSysExBuffer(buffer, 100);
+    }
+
+    template <typename Predicate> bool waitFor(Predicate predicate)
+    {
+        std::unique_lock lock(mutex);
+        return changed.wait_for(lock, std::chrono::seconds(5), predicate);
+    }
+
+    midi::CMIDIInDevice* device = nullptr;
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<std::uint32_t> shortMessages;
+    std::vector<unsigned char> sysEx;
+    std::vector<size_t> sysExDeliveries;
+};
+
+// The sending client: queues messages that its process callback writes out.
+struct Sender
+{
+    Sender()
+    {
+        client = jack_client_open(kSenderName, JackNoStartServer, nullptr);
+        if (client == nullptr)
+            return;
+        port = jack_port_register(client, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+        jack_set_process_callback(client, &Sender::process, this);
+        jack_activate(client);
+    }
+    ~Sender()
+    {
+        if (client)
+            jack_client_close(client);
+    }
+
+    void send(std::vector<std::vector<unsigned char>> messages)
+    {
+        std::lock_guard lock(mutex);
+        pending = std::move(messages);
+        ready = true;
+    }
+
+    static int process(jack_nframes_t frames, void* argument)
+    {
+        auto* self = static_cast<Sender*>(argument);
+        void* buffer = jack_port_get_buffer(self->port, frames);
+        jack_midi_clear_buffer(buffer);
+        // The test thread fills the list once; try_lock keeps this thread from waiting.
+        std::unique_lock lock(self->mutex, std::try_to_lock);
+        if (!lock.owns_lock() || !self->ready)
+            return 0;
+        jack_nframes_t time = 0;
+        for (const auto& message : self->pending)
+            jack_midi_event_write(buffer, time++, message.data(), message.size());
+        self->ready = false;
+        return 0;
+    }
+
+    jack_client_t* client = nullptr;
+    jack_port_t* port = nullptr;
+    std::mutex mutex;
+    bool ready = false;
+    std::vector<std::vector<unsigned char>> pending;
+};
+
+TEST(MidiJackRoundTrip, ReceiverGetsEveryMessageDecoded)
+{
+    Sender sender;
+    ASSERT_NE(sender.client, nullptr) << "the test JACK server is not running";
+
+    int senderIndex = -1;
+    const auto names = midi::CMIDIInDevice::DeviceNames();
+    for (size_t index = 0; index < names.size(); ++index)
+        if (names[index].find(kSenderName) != std::string::npos)
+            senderIndex = static_cast<int>(index);
+    ASSERT_GE(senderIndex, 0) << "the sender's port is not listed";
+    midi::MIDIInCaps capabilities;
+    ASSERT_TRUE(midi::CMIDIInDevice::GetDevCaps(senderIndex, capabilities));
+    EXPECT_EQ(capabilities.name, "JACK: " + std::string(kSenderName) + ":out");
+
+    Collected receiver;
+    midi::CMIDIInDevice device;
+    receiver.device = &device;
+    device.SetReceiver(receiver);
+    device.Open(static_cast<unsigned>(senderIndex));
+    device.StartRecording();
+    unsigned char sysExBuffer[100];
+    device.AddSysExBuffer(sysExBuffer, sizeof(sysExBuffer));
+    // Give the input port time to be connected before sending.
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+
+    // 250 bytes of system exclusive: more than one 100-byte buffer.
+    std::vector<unsigned char> longSysEx(250, 0x11);
+    longSysEx.front() = 0xF0;
+    longSysEx.back() = 0xF7;
+    sender.send({{0x93, 60, 100}, {0xB0, 7, 127}, {0xC2, 5}, longSysEx, {0x80, 60, 0}});
+
+    ASSERT_TRUE(receiver.waitFor(
+        [&] { return receiver.shortMessages.size() >= 4 && receiver.sysEx.size() >= 250; }))
+        << "received " << receiver.shortMessages.size() << " short messages and "
+        << receiver.sysEx.size() << " system exclusive bytes";
+    device.StopRecording();
+
+    std::lock_guard lock(receiver.mutex);
+    const midi::CShortMsg noteOn(receiver.shortMessages[0], 0);
+    EXPECT_EQ(noteOn.GetCommand(), 0x90);
+    EXPECT_EQ(noteOn.GetChannel(), 3);
+    EXPECT_EQ(noteOn.GetData1(), 60);
+    EXPECT_EQ(noteOn.GetData2(), 100);
+    const midi::CShortMsg controlChange(receiver.shortMessages[1], 0);
+    EXPECT_EQ(controlChange.GetCommand(), 0xB0);
+    EXPECT_EQ(controlChange.GetData1(), 7);
+    EXPECT_EQ(controlChange.GetData2(), 127);
+    const midi::CShortMsg programChange(receiver.shortMessages[2], 0);
+    EXPECT_EQ(programChange.GetCommand(), 0xC0);
+    EXPECT_EQ(programChange.GetChannel(), 2);
+    EXPECT_EQ(programChange.GetData1(), 5);
+    EXPECT_EQ(midi::CShortMsg(receiver.shortMessages[3], 0).GetCommand(), 0x80);
+
+    EXPECT_EQ(receiver.sysEx, longSysEx);
+    EXPECT_EQ(receiver.sysExDeliveries, (std::vector<size_t>{100, 100, 50}));
+}
+
+} // namespace
