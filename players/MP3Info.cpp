@@ -1,0 +1,210 @@
+#include "players/MP3Info.h"
+
+#include <sys/stat.h>
+
+#include <cstdint>
+#include <cstring>
+
+namespace
+{
+
+// Bitrates in kbit/s by the header's 4-bit index; 0 is free format, -1 forbidden.
+constexpr int mpeg1Bitrates[3][16] = {
+    {0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448, -1},
+    {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384, -1},
+    {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, -1},
+};
+constexpr int mpeg2Bitrates[3][16] = {
+    {0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256, -1},
+    {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, -1},
+    {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, -1},
+};
+
+// Sample rates by version (1 MPEG 2.5, 2 MPEG 2, 3 MPEG 1) and the 2-bit index.
+constexpr int sampleRates[4][3] = {
+    {0, 0, 0},
+    {11025, 12000, 8000},
+    {22050, 24000, 16000},
+    {44100, 48000, 32000},
+};
+
+// Version and layer numbers by their 2-bit header fields.
+constexpr int versionByBits[4] = {1, 0, 2, 3};
+constexpr int layerByBits[4] = {0, 3, 2, 1};
+
+// The 11 frame-sync bits at the top of a header word.
+constexpr uint32_t frameSyncMask = 0xFFE00000;
+
+constexpr long id3v1TagBytes = 128;
+
+// Reads 4 bytes as a big-endian word; false on a short read.
+bool readWord(std::FILE* file, uint32_t& word)
+{
+    unsigned char bytes[4];
+    if (std::fread(bytes, 1, 4, file) != 4)
+        return false;
+    word = (uint32_t{bytes[0]} << 24) | (uint32_t{bytes[1]} << 16) | (uint32_t{bytes[2]} << 8) |
+           uint32_t{bytes[3]};
+    return true;
+}
+
+// Skips `skip` bytes, then slides a 4-byte window one byte at a time until the
+// frame sync shows, the file ends or the tries run out.
+bool findFrameHeader(std::FILE* file, long skip, uint32_t& word)
+{
+    if (skip > 0 && std::fseek(file, skip, SEEK_CUR) != 0)
+        return false;
+    bool delivered = readWord(file, word);
+    int tries = 0;
+    while (delivered && (word & frameSyncMask) != frameSyncMask)
+    {
+        if (++tries >= CMP3Info::maximumHeaderSearchTries)
+            return false;
+        if (std::fseek(file, -3, SEEK_CUR) != 0)
+            return false;
+        delivered = readWord(file, word);
+    }
+    return delivered && (word & frameSyncMask) == frameSyncMask;
+}
+
+std::string textField(const unsigned char* bytes, size_t width)
+{
+    const char* text = reinterpret_cast<const char*>(bytes);
+    return std::string(text, strnlen(text, width));
+}
+
+} // namespace
+
+CMP3Info::CMP3Info(const std::string& path)
+{
+    Reset();
+    if (!path.empty())
+        Read(path);
+}
+
+void CMP3Info::Reset()
+{
+    m_strPath.clear();
+    m_nFlags = 0;
+    m_strArtist.clear();
+    m_strTitle.clear();
+    m_strAlbum.clear();
+    m_strComment.clear();
+    m_strYear.clear();
+    m_nTrack = 0;
+    m_nGenre = 255;
+    m_nFrames = 0;
+    m_nDuration = 0;
+    m_nVersion = 0;
+    m_nLayer = 0;
+    m_nProtection = 0;
+    m_nBitrate = 0;
+    m_nSampleRate = 0;
+    m_nChannelMode = 0;
+    m_nEmphasis = 0;
+    m_nCopyright = 0;
+    m_nOriginal = 0;
+}
+
+bool CMP3Info::Read(const std::string& path)
+{
+    Reset();
+    struct stat status;
+    if (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode))
+        return false;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr)
+        return false;
+    WalkFrames(file);
+    ReadId3v1(file);
+    m_strPath = path;
+    std::fclose(file);
+    return true;
+}
+
+void CMP3Info::WalkFrames(std::FILE* file)
+{
+    long bitrateSum = 0;
+    double durationSeconds = 0.0;
+    bool firstHeader = true;
+    long skip = 0;
+    uint32_t word = 0;
+    while (findFrameHeader(file, skip, word))
+    {
+        if (firstHeader)
+        {
+            m_nVersion = versionByBits[(word >> 19) & 3];
+            m_nLayer = layerByBits[(word >> 17) & 3];
+            m_nProtection = static_cast<int>((word >> 16) & 1);
+            firstHeader = false;
+        }
+
+        int bitrate = 0;
+        if (m_nLayer >= 1 && m_nLayer <= 3)
+        {
+            const auto& table = m_nVersion == 3 ? mpeg1Bitrates : mpeg2Bitrates;
+            bitrate = table[m_nLayer - 1][(word >> 12) & 0xF];
+            if (bitrate > 0)
+                bitrateSum += bitrate;
+        }
+
+        const unsigned sampleRateIndex = (word >> 10) & 3;
+        if (m_nVersion != 0 && sampleRateIndex != 3)
+            m_nSampleRate = sampleRates[m_nVersion][sampleRateIndex];
+        if (m_nSampleRate == 0)
+            break;
+
+        m_nChannelMode = static_cast<int>((word >> 6) & 3);
+        m_nCopyright = static_cast<int>((word >> 3) & 1);
+        m_nOriginal = static_cast<int>((word >> 2) & 1);
+        m_nEmphasis = static_cast<int>(word & 3);
+
+        // Frame length in bytes: Layer I counts 4-byte slots of 384 samples,
+        // the others bytes of 1152 samples.
+        const int padding = static_cast<int>((word >> 9) & 1);
+        const long frameLength = m_nLayer == 1 ? (bitrate * 12000L / m_nSampleRate + padding) * 4
+                                               : bitrate * 144000L / m_nSampleRate + padding;
+
+        ++m_nFrames;
+        // A forbidden (negative) or free-format bitrate says nothing about time.
+        if (bitrate > 0)
+            durationSeconds += frameLength * 8.0 / (bitrate * 1000.0);
+
+        // The 4 header bytes are already read. A length that would not move
+        // forward (free format, forbidden bitrate, reserved layer) goes on
+        // searching right after this header, so the walk always ends.
+        skip = frameLength >= 4 ? frameLength - 4 : 0;
+    }
+
+    if (m_nFrames > 0)
+    {
+        m_nFlags |= HasFrameHeader;
+        m_nBitrate = static_cast<int>(bitrateSum / m_nFrames);
+        m_nDuration = static_cast<int>(durationSeconds);
+    }
+}
+
+void CMP3Info::ReadId3v1(std::FILE* file)
+{
+    unsigned char tag[id3v1TagBytes];
+    if (std::fseek(file, -id3v1TagBytes, SEEK_END) != 0 ||
+        std::fread(tag, 1, sizeof tag, file) != sizeof tag || std::memcmp(tag, "TAG", 3) != 0)
+        return;
+    m_strTitle = textField(tag + 3, 30);
+    m_strArtist = textField(tag + 33, 30);
+    m_strAlbum = textField(tag + 63, 30);
+    m_strYear = textField(tag + 93, 4);
+    if (tag[125] != 0)
+    {
+        // ID3v1.0: the comment runs to the genre byte.
+        m_strComment = textField(tag + 97, 30);
+    }
+    else
+    {
+        // ID3v1.1: a zero byte, then the track number.
+        m_strComment = textField(tag + 97, 28);
+        m_nTrack = tag[126];
+        m_nGenre = tag[127];
+    }
+    m_nFlags |= HasId3v1Tag;
+}
