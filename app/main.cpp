@@ -1,7 +1,6 @@
-#include <QApplication>
+#include "app/CorvaneApp.h"
 
 int main(int argc, char** argv)
 {
-    QApplication application(argc, argv);
-    return 0;
+    return runCorvane(argc, argv);
 }

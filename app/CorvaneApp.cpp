@@ -1,0 +1,31 @@
+#include "app/CorvaneApp.h"
+
+#include "app/CorvaneView.h"
+#include "app/MainFrame.h"
+#include "app/SingleInstance.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+#include <sys/resource.h>
+
+int runCorvane(int argc, char** argv)
+{
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Corvane"));
+
+    SingleInstance instance;
+    if (!instance.acquire())
+    {
+        QMessageBox::critical(nullptr, QStringLiteral("Corvane"),
+                              QStringLiteral("Corvane is already running"));
+        return 1;
+    }
+
+    CMainFrame frame;
+    frame.view()->OnInitialUpdate();
+    // Live audio wants the CPU first; refused silently without the permission.
+    setpriority(PRIO_PROCESS, 0, -10);
+    frame.show();
+    return QApplication::exec();
+}

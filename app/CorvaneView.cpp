@@ -1,0 +1,222 @@
+#include "app/CorvaneView.h"
+
+#include "app/PlaceholderRack.h"
+#include "app/RackMessages.h"
+#include "app/RackUnit.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QPainter>
+#include <QScrollBar>
+#include <QWheelEvent>
+
+namespace
+{
+// The whole rack: the default stack's 18 slots.
+constexpr int kRackHeight = rack::kDefaultSlotCount * rack::kSlotHeight;
+} // namespace
+
+CCorvaneView::CCorvaneView(QWidget* parent) : QWidget(parent)
+{
+    m_settings.SetPathName("rackdata5.ini");
+    m_background.load(QStringLiteral(":/corvane/146.png"));
+    setAutoFillBackground(false);
+    setFocusPolicy(Qt::StrongFocus);
+
+    m_pScrollBar = new QScrollBar(Qt::Vertical, this);
+    m_pScrollBar->setSingleStep(rack::kSlotHeight / 3);
+    connect(m_pScrollBar, &QScrollBar::valueChanged, this, &CCorvaneView::scrollTo);
+
+    createUnits();
+    qApp->installEventFilter(this);
+}
+
+CCorvaneView::~CCorvaneView()
+{
+    qApp->removeEventFilter(this);
+    shutdownEngine();
+    // Reverse of construction: the amplifier first, the pads last.
+    for (std::size_t index :
+         {rack::Amplifier, rack::Mixer, rack::DualEffect, rack::Instrument, rack::CDPlayer,
+          rack::Recorder, rack::MP3Player, rack::GraphicEQ, rack::LoopPlayer, rack::SoundFX})
+        m_ownedUnits[index].reset();
+    m_midiIn.Close();
+}
+
+void CCorvaneView::createUnits()
+{
+    // Construction order: pads, loop, equaliser, MP3, recorder, CD,
+    // instrument, effect, mixer, amplifier.
+    for (std::size_t index :
+         {rack::SoundFX, rack::LoopPlayer, rack::GraphicEQ, rack::MP3Player, rack::Recorder,
+          rack::CDPlayer, rack::Instrument, rack::DualEffect, rack::Mixer, rack::Amplifier})
+    {
+        const auto& info = rack::kRackUnits[index];
+        m_ownedUnits[index] = std::make_unique<PlaceholderRack>(
+            info.backgroundId, QString::fromUtf8(info.name), info.height, this);
+        m_units[index] = m_ownedUnits[index].get();
+    }
+}
+
+void CCorvaneView::OnInitialUpdate()
+{
+    m_layout.readPositions(m_settings);
+    for (std::size_t index = 0; index < rack::RackUnitCount; ++index)
+        m_units[index]->m_nPos = m_layout.position(index);
+    relayout();
+    for (std::size_t index :
+         {rack::Amplifier, rack::Mixer, rack::DualEffect, rack::Instrument, rack::CDPlayer,
+          rack::Recorder, rack::MP3Player, rack::GraphicEQ, rack::LoopPlayer, rack::SoundFX})
+        m_units[index]->CreateControls();
+    updateScrollRange();
+}
+
+void CCorvaneView::relayout()
+{
+    for (std::size_t index = 0; index < rack::RackUnitCount; ++index)
+    {
+        m_layout.setPosition(index, m_units[index]->m_nPos);
+        m_units[index]->move(0, m_layout.unitY(index, m_nScrollOffset));
+    }
+    update();
+    m_layout.writePositions(m_settings);
+}
+
+void CCorvaneView::moveUnit(CRackUnit* unit, bool up)
+{
+    const std::size_t index = indexOf(unit);
+    if (index >= rack::RackUnitCount)
+        return;
+    if (up)
+        m_layout.moveUp(index);
+    else
+        m_layout.moveDown(index);
+    for (std::size_t other = 0; other < rack::RackUnitCount; ++other)
+        m_units[other]->m_nPos = m_layout.position(other);
+    relayout();
+}
+
+std::size_t CCorvaneView::indexOf(const CRackUnit* unit) const
+{
+    for (std::size_t index = 0; index < rack::RackUnitCount; ++index)
+        if (m_units[index] == unit)
+            return index;
+    return rack::RackUnitCount;
+}
+
+void CCorvaneView::scrollTo(int offset)
+{
+    const int clamped = RackLayout::clampScrollOffset(offset);
+    if (clamped == m_nScrollOffset)
+        return;
+    m_nScrollOffset = clamped;
+    for (std::size_t index = 0; index < rack::RackUnitCount; ++index)
+        m_units[index]->move(0, m_layout.unitY(index, m_nScrollOffset));
+    if (m_pScrollBar->value() != clamped)
+        m_pScrollBar->setValue(clamped);
+    update();
+}
+
+void CCorvaneView::updateScrollRange()
+{
+    // Never more than the rack's fixed range, never more than what is hidden.
+    const int hidden = std::max(0, kRackHeight - height());
+    m_pScrollBar->setRange(0, std::min(rack::kMaxScrollOffset, hidden));
+    m_pScrollBar->setPageStep(std::max(1, height()));
+}
+
+void CCorvaneView::resizeEvent(QResizeEvent*)
+{
+    const int scrollBarWidth = m_pScrollBar->sizeHint().width();
+    m_pScrollBar->setGeometry(width() - scrollBarWidth, 0, scrollBarWidth, height());
+    updateScrollRange();
+}
+
+void CCorvaneView::wheelEvent(QWheelEvent* event)
+{
+    QCoreApplication::sendEvent(m_pScrollBar, event);
+}
+
+void CCorvaneView::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    if (m_background.isNull())
+        painter.fillRect(rect(), QColor(0x16, 0x17, 0x19));
+    else
+        painter.drawTiledPixmap(rect(), m_background);
+}
+
+bool CCorvaneView::event(QEvent* event)
+{
+    if (event->type() == rack::kRackMove)
+    {
+        auto* move = static_cast<rack::RackMoveEvent*>(event);
+        moveUnit(move->unit(), move->up());
+        return true;
+    }
+    return QWidget::event(event);
+}
+
+bool CCorvaneView::isOwnWidget(QObject* object) const
+{
+    for (auto* widget = qobject_cast<QWidget*>(object); widget; widget = widget->parentWidget())
+        if (widget == this)
+            return true;
+    return false;
+}
+
+bool CCorvaneView::eventFilter(QObject* watched, QEvent* event)
+{
+    // Every key press on the rack is taken here, so no control or shortcut
+    // sees it; the rack's own keys act.
+    if (event->type() == QEvent::KeyPress && isOwnWidget(watched))
+    {
+        auto* key = static_cast<QKeyEvent*>(event);
+        const bool keypad = key->modifiers().testFlag(Qt::KeypadModifier);
+        runKeyAction(rack::keyActionFor(key->key(), keypad));
+        return true;
+    }
+    if (event->type() == QEvent::ShortcutOverride && isOwnWidget(watched))
+    {
+        event->accept();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void CCorvaneView::runKeyAction(const rack::KeyAction& action)
+{
+    // The units that act on keys (mixer, loop player, pads) hook in here.
+    switch (action.kind)
+    {
+    case rack::KeyActionKind::None:
+    case rack::KeyActionKind::LoopPlay:
+    case rack::KeyActionKind::Pad:
+    case rack::KeyActionKind::Fader:
+    case rack::KeyActionKind::BusFaderPair:
+    case rack::KeyActionKind::LoopSlot:
+        break;
+    }
+}
+
+bool CCorvaneView::confirmExit()
+{
+    const bool yes = m_askExit ? m_askExit()
+                               : QMessageBox::question(this, QStringLiteral("Corvane"),
+                                                       QStringLiteral("Are sure to exit Corvane"),
+                                                       QMessageBox::Yes | QMessageBox::No,
+                                                       QMessageBox::No) == QMessageBox::Yes;
+    if (!yes)
+        return false;
+    m_midiIn.Close();
+    shutdownEngine();
+    return true;
+}
+
+void CCorvaneView::shutdownEngine()
+{
+    if (m_bEngineShutDown)
+        return;
+    m_bEngineShutDown = true;
+}

@@ -1,0 +1,85 @@
+#pragma once
+
+// CCorvaneView: the rack. Owns the ten units, stacks them 69 pixels per
+// slot in the order the settings file remembers, scrolls them, re-orders them
+// on their Move Up / Move Down requests and writes every position after each
+// relayout. It sees every key press aimed at itself or its units, consumes
+// it, and runs the rack's keyboard actions.
+//
+// Threads: GUI thread only (the MIDI receiver side arrives with remote control).
+
+#include "app/KeyboardMap.h"
+#include "app/RackLayout.h"
+#include "app/RackUnitTable.h"
+#include "utilkit/Ini.h"
+#include "utilkit/midi/MIDIInDevice.h"
+
+#include <QPixmap>
+#include <QWidget>
+
+#include <array>
+#include <functional>
+#include <memory>
+
+class CRackUnit;
+class QScrollBar;
+
+class CCorvaneView : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit CCorvaneView(QWidget* parent = nullptr);
+    ~CCorvaneView() override;
+
+    // Reads the positions, lays the units out, creates their controls and
+    // wires the processing chain. Called once, after construction.
+    void OnInitialUpdate();
+
+    // Asks the user; on Yes closes MIDI and stops the engine (so no unit is
+    // destroyed while the device streams) and returns true.
+    bool confirmExit();
+    // Stops and unloads the audio device and joins the units' threads.
+    void shutdownEngine();
+
+    CRackUnit* unit(std::size_t index) const { return m_units[index]; }
+    const RackLayout& layout() const { return m_layout; }
+    int scrollOffset() const { return m_nScrollOffset; }
+    void scrollTo(int offset);
+    QScrollBar* scrollBar() const { return m_pScrollBar; }
+
+    // The layout routine: place every unit and write every position.
+    void relayout();
+    void moveUnit(CRackUnit* unit, bool up);
+
+    // Runs the keyboard action for a key (exposed for the key filter and tests).
+    void runKeyAction(const rack::KeyAction& action);
+
+    // Replaces the confirmation question (tests answer it without a dialog).
+    std::function<bool()> m_askExit;
+
+protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+
+private:
+    void createUnits();
+    void updateScrollRange();
+    std::size_t indexOf(const CRackUnit* unit) const;
+    bool isOwnWidget(QObject* object) const;
+
+    midi::CMIDIInDevice m_midiIn;
+    // Units in construction order pads … amplifier are destroyed in reverse,
+    // so the amplifier (which owns the device) goes first.
+    std::array<std::unique_ptr<CRackUnit>, rack::RackUnitCount> m_ownedUnits;
+    std::array<CRackUnit*, rack::RackUnitCount> m_units{};
+    CIni m_settings;
+    RackLayout m_layout;
+    QPixmap m_background;
+    QScrollBar* m_pScrollBar = nullptr;
+    int m_nScrollOffset = 0;
+    bool m_bEngineShutDown = false;
+};

@@ -1,0 +1,27 @@
+#pragma once
+
+// SingleInstance: keeps a second Corvane from starting. The first instance
+// holds a lock file named "Corvane" in the user's runtime folder; a stale
+// lock left by a crashed instance is taken over.
+//
+// Threads: GUI thread, at start-up.
+
+#include <QLockFile>
+#include <QString>
+
+#include <memory>
+
+class SingleInstance
+{
+public:
+    SingleInstance();
+    ~SingleInstance();
+
+    // False when another running Corvane holds the lock.
+    bool acquire();
+
+    static QString lockFilePath();
+
+private:
+    std::unique_ptr<QLockFile> m_lock;
+};

@@ -1,0 +1,176 @@
+#include "app/CorvaneView.h"
+#include "app/KeyboardMap.h"
+#include "app/MainFrame.h"
+#include "app/RackMessages.h"
+#include "app/RackUnit.h"
+#include "app/SingleInstance.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace
+{
+
+using namespace rack;
+
+int argumentCount = 1;
+char argumentZero[] = "corvane-view-test";
+char* arguments[] = {argumentZero, nullptr};
+
+class CorvaneViewTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        if (!QApplication::instance())
+            new QApplication(argumentCount, arguments);
+    }
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_config.isValid());
+        qputenv("XDG_CONFIG_HOME", m_config.path().toUtf8());
+    }
+    std::string settingsPath() const
+    {
+        return (m_config.path() + "/corvane/rackdata5.ini").toStdString();
+    }
+
+    QTemporaryDir m_config;
+};
+
+TEST_F(CorvaneViewTest, FirstStartWritesTheDefaultStack)
+{
+    CMainFrame frame;
+    frame.view()->OnInitialUpdate();
+    CIni settings(settingsPath());
+    for (const auto& info : kRackUnits)
+        EXPECT_EQ(settings.GetInt(info.readSection, "pos", -1), info.defaultPos) << info.name;
+    for (std::size_t index = 0; index < RackUnitCount; ++index)
+        EXPECT_EQ(frame.view()->unit(index)->y(), kRackUnits[index].defaultPos * kSlotHeight);
+}
+
+TEST_F(CorvaneViewTest, MovesAreShownAndKeptAcrossARestart)
+{
+    {
+        CMainFrame frame;
+        CCorvaneView* view = frame.view();
+        view->OnInitialUpdate();
+        // The effect rack asks, through its menu, to move up past the mixer.
+        view->unit(DualEffect)->OnRackCommand(ID_RACK_MOVEUP);
+        view->unit(GraphicEQ)->OnRackCommand(ID_RACK_MOVEDOWN); // bottom: stays
+        QCoreApplication::processEvents();
+        EXPECT_EQ(view->unit(DualEffect)->y(), 2 * kSlotHeight);
+        EXPECT_EQ(view->unit(Mixer)->y(), 3 * kSlotHeight);
+    }
+    CMainFrame restarted;
+    restarted.view()->OnInitialUpdate();
+    EXPECT_EQ(restarted.view()->unit(DualEffect)->m_nPos, 2);
+    EXPECT_EQ(restarted.view()->unit(Mixer)->m_nPos, 3);
+    EXPECT_EQ(restarted.view()->unit(GraphicEQ)->m_nPos, 16);
+}
+
+TEST_F(CorvaneViewTest, ScrollingIsClampedAndMovesTheUnits)
+{
+    CMainFrame frame;
+    CCorvaneView* view = frame.view();
+    view->OnInitialUpdate();
+    frame.show();
+    view->resize(view->width(), 652);
+    view->scrollTo(10000);
+    EXPECT_EQ(view->scrollOffset(), kMaxScrollOffset);
+    EXPECT_EQ(view->unit(GraphicEQ)->y(), 16 * kSlotHeight - kMaxScrollOffset);
+    view->scrollTo(-5);
+    EXPECT_EQ(view->scrollOffset(), 0);
+    EXPECT_EQ(view->scrollBar()->maximum(), kMaxScrollOffset);
+}
+
+TEST_F(CorvaneViewTest, WindowWidthIsFixedAndHeightIsFree)
+{
+    CMainFrame frame;
+    frame.show();
+    frame.resize(900, 500);
+    EXPECT_EQ(frame.width(), CMainFrame::kWidth);
+    EXPECT_EQ(frame.height(), 500);
+    EXPECT_EQ(frame.windowTitle(), "Corvane");
+}
+
+TEST_F(CorvaneViewTest, EveryKeyOnTheRackIsConsumed)
+{
+    CMainFrame frame;
+    frame.view()->OnInitialUpdate();
+    // A control inside a unit, holding the focus, must not see rack keys.
+    auto* control = new QLineEdit(frame.view()->unit(Mixer));
+    frame.show();
+    control->setFocus();
+    QTest::keyClicks(control, "M P 1qa");
+    QTest::keyClick(control, Qt::Key_Tab);
+    EXPECT_TRUE(control->text().isEmpty());
+}
+
+TEST_F(CorvaneViewTest, KeysMapToTheirRackActions)
+{
+    auto expectAction = [](int key, KeyActionKind kind, int index, int step)
+    {
+        const KeyAction action = keyActionFor(key, false);
+        EXPECT_EQ(action.kind, kind) << key;
+        EXPECT_EQ(action.index, index) << key;
+        EXPECT_EQ(action.step, step) << key;
+    };
+    expectAction(Qt::Key_Space, KeyActionKind::LoopPlay, 0, 0);
+    expectAction(Qt::Key_1, KeyActionKind::Pad, 0, 0);
+    expectAction(Qt::Key_8, KeyActionKind::Pad, 7, 0);
+    expectAction(Qt::Key_9, KeyActionKind::None, 0, 0);
+    expectAction(Qt::Key_Q, KeyActionKind::Fader, 0, 5);
+    expectAction(Qt::Key_J, KeyActionKind::Fader, 6, -5);
+    expectAction(Qt::Key_I, KeyActionKind::BusFaderPair, 0, 5);
+    expectAction(Qt::Key_L, KeyActionKind::BusFaderPair, 1, -5);
+    expectAction(Qt::Key_Z, KeyActionKind::LoopSlot, 0, 0);
+    expectAction(Qt::Key_N, KeyActionKind::LoopSlot, 5, 0);
+    expectAction(Qt::Key_M, KeyActionKind::None, 0, 0);
+    expectAction(Qt::Key_P, KeyActionKind::None, 0, 0);
+    EXPECT_EQ(keyActionFor(Qt::Key_3, true).kind, KeyActionKind::None) << "keypad digits";
+}
+
+TEST_F(CorvaneViewTest, ClosingAsksAndNoKeepsCorvaneRunning)
+{
+    CMainFrame frame;
+    frame.view()->OnInitialUpdate();
+    frame.show();
+
+    // The real question, answered No.
+    QString asked;
+    QTimer::singleShot(0,
+                       [&]
+                       {
+                           auto* box =
+                               qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                           ASSERT_NE(box, nullptr);
+                           asked = box->text();
+                           box->button(QMessageBox::No)->click();
+                       });
+    EXPECT_FALSE(frame.close());
+    EXPECT_EQ(asked, "Are sure to exit Corvane");
+    EXPECT_TRUE(frame.isVisible());
+
+    frame.view()->m_askExit = [] { return true; };
+    EXPECT_TRUE(frame.close());
+}
+
+TEST_F(CorvaneViewTest, OnlyOneInstanceRuns)
+{
+    QTemporaryDir runtime;
+    qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
+    SingleInstance first;
+    ASSERT_TRUE(first.acquire());
+    SingleInstance second;
+    EXPECT_FALSE(second.acquire());
+}
+
+} // namespace
