@@ -1,0 +1,667 @@
+#include "players/MP3PlayerEngine.h"
+
+#include "platform/ThreadPriority.h"
+#include "utilkit/Ini.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace
+{
+
+const char* const settingsSection = "MP3";
+
+const char* const loadingText = "Loading...";
+const char* const failedText = "Failed";
+const char* const noFileText = "No File";
+
+// The lowest rate an MP3 stream can have (MPEG 2.5): until a file's rate is
+// known, a half is sized as if the file had it, so its conversion always fits.
+constexpr double lowestMp3SampleRate = 8000.0;
+
+// Meters read 20·log10 of the block peak, the peak taken as at least 1e-6
+// (-120 dB) so silence has a finite reading.
+constexpr float smallestMeterPeak = 1e-6f;
+
+// ID3v1 text is Latin-1; the title display takes UTF-8.
+std::string latin1ToUtf8(const std::string& latin1)
+{
+    std::string utf8;
+    utf8.reserve(latin1.size());
+    for (const char character : latin1)
+    {
+        const auto code = static_cast<unsigned char>(character);
+        if (code < 0x80)
+        {
+            utf8.push_back(character);
+        }
+        else
+        {
+            utf8.push_back(static_cast<char>(0xC0 | (code >> 6)));
+            utf8.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+        }
+    }
+    return utf8;
+}
+
+std::string titleFor(const CMP3Info& info, const std::string& entryName)
+{
+    if (info.GetTitle().empty())
+        return entryName;
+    return latin1ToUtf8(info.GetArtist()) + "-" + latin1ToUtf8(info.GetTitle());
+}
+
+float meterReading(const float* samples, long frames) noexcept
+{
+    float peak = smallestMeterPeak;
+    for (long frame = 0; frame < frames; ++frame)
+        peak = std::max(peak, std::abs(samples[frame]));
+    return 20.0f * std::log10(peak);
+}
+
+std::string homeFolder()
+{
+    const char* home = std::getenv("HOME");
+    return home != nullptr ? std::string(home) + "/" : std::string("/");
+}
+
+} // namespace
+
+MP3PlayerEngine::MP3PlayerEngine()
+{
+    setTitle(noFileText);
+    m_playlist.setLastOpenPath(homeFolder());
+    m_loadThread = std::thread([this] { loadThreadMain(); });
+    m_refillThread = std::thread([this] { refillThreadMain(); });
+}
+
+MP3PlayerEngine::~MP3PlayerEngine()
+{
+    setListener(nullptr);
+    m_bShuttingDown.store(true);
+    {
+        std::lock_guard transport(m_transportMutex);
+        m_bUserStop.store(true);
+        stopLocked(StopReason::User);
+    }
+    {
+        std::lock_guard hold(m_holdMutex);
+        m_bHoldRefills = false;
+    }
+    m_holdWake.notify_all();
+    {
+        std::lock_guard load(m_loadMutex);
+    }
+    m_loadWake.notify_all();
+    m_refillRequests.release();
+    m_loadThread.join();
+    m_refillThread.join();
+}
+
+// GUI thread.
+void MP3PlayerEngine::setListener(MP3PlayerListener* listener)
+{
+    std::lock_guard lock(m_listenerMutex);
+    m_listener = listener;
+}
+
+// ---------------------------------------------------------------------------
+// Transport
+
+// GUI or MIDI thread; the refill worker reaches playLocked for play-all.
+void MP3PlayerEngine::play()
+{
+    std::lock_guard transport(m_transportMutex);
+    playLocked();
+}
+
+void MP3PlayerEngine::playLocked()
+{
+    m_bUserStop.store(false);
+    if (!m_bSelectionPending.load())
+    {
+        if (m_transport.load() == MP3TransportState::Paused)
+            setTransport(MP3TransportState::Playing);
+        return;
+    }
+    if (m_playlist.selectedIndex() == 0 && m_playlist.lastIndex() > 0)
+    {
+        // "All": start at the first entry and play the whole list.
+        m_playlist.setSelectedIndex(1);
+        m_bPlayAll.store(true);
+        notifyPlaylist();
+        notifyPlayAll(true);
+    }
+    m_bFileOpen = false;
+    stopLocked(StopReason::Replace);
+    {
+        std::lock_guard decoder(m_decoderMutex);
+        m_decoder.closeFile();
+    }
+    setTitle(loadingText);
+    m_playlist.setCurrentIndex(m_playlist.selectedIndex());
+    postLoadRequest(m_playlist.currentIndex());
+}
+
+// GUI or MIDI thread.
+void MP3PlayerEngine::pause()
+{
+    std::lock_guard transport(m_transportMutex);
+    const MP3TransportState state = m_transport.load();
+    if (state == MP3TransportState::Playing)
+        setTransport(MP3TransportState::Paused);
+    else if (state == MP3TransportState::Paused)
+        setTransport(MP3TransportState::Playing);
+}
+
+// GUI or MIDI thread.
+void MP3PlayerEngine::stop()
+{
+    std::lock_guard transport(m_transportMutex);
+    if (m_transport.load() == MP3TransportState::Stopped)
+        return;
+    m_bUserStop.store(true);
+    stopLocked(StopReason::User);
+}
+
+void MP3PlayerEngine::stopLocked(StopReason reason)
+{
+    if (m_transport.load() == MP3TransportState::Stopped)
+        return;
+    m_transport.store(MP3TransportState::Stopped);
+    // From here on the audio thread leaves the store alone.
+    waitForAudioBlockToEnd();
+    m_bSelectionPending.store(true);
+    m_fElapsedSeconds.store(0.0);
+    {
+        std::lock_guard decoder(m_decoderMutex);
+        m_decoder.drain();
+        m_bEndReached = false;
+        m_bDecoderEndOfFile = false;
+    }
+    notifyTransport(MP3TransportState::Stopped);
+
+    // A track that ended by itself leads to the next one in play-all mode;
+    // a stop for any other reason never advances.
+    if (reason != StopReason::EndOfTrack || !m_bPlayAll.load() || m_bUserStop.load() ||
+        m_bShuttingDown.load())
+        return;
+    if (m_playlist.lastIndex() == 0)
+    {
+        setTitle(noFileText);
+        return;
+    }
+    m_playlist.advanceCurrent();
+    notifyPlaylist();
+    playLocked();
+}
+
+void MP3PlayerEngine::startLocked()
+{
+    const MP3TransportState state = m_transport.load();
+    if (!m_bFileOpen || state != MP3TransportState::Stopped || !m_bRunning.load() ||
+        !m_bRouted.load() || m_bShuttingDown.load())
+    {
+        if (state == MP3TransportState::Paused)
+            setTransport(MP3TransportState::Playing);
+        return;
+    }
+    m_bSelectionPending.store(false);
+    {
+        std::lock_guard decoder(m_decoderMutex);
+        m_decoder.begin();
+        m_converter.reset();
+        m_bEndReached = false;
+        m_bDecoderEndOfFile = false;
+        ++m_nSession;
+        m_store.rewind();
+        // A decoding error here shows at the next refill, which stops playback.
+        fillHalfLocked(0);
+        fillHalfLocked(1);
+        m_nDurationSeconds.store(m_info.GetDuration());
+    }
+    m_fElapsedSeconds.store(0.0);
+    setTransport(MP3TransportState::Playing);
+}
+
+void MP3PlayerEngine::setTransport(MP3TransportState state)
+{
+    m_transport.store(state);
+    notifyTransport(state);
+}
+
+// The audio thread marks each block it works in; once the transport has left
+// Playing, the first moment it is outside a block it can no longer be reading
+// the store (it reads the transport after marking the block).
+void MP3PlayerEngine::waitForAudioBlockToEnd() const
+{
+    while (m_bAudioInsideBlock.load())
+        std::this_thread::yield();
+}
+
+// ---------------------------------------------------------------------------
+// Filling the halves
+
+double MP3PlayerEngine::fileSampleRateLocked() const
+{
+    const long streamRate = m_decoder.streamSampleRate();
+    return streamRate > 0 ? static_cast<double>(streamRate) : m_info.GetSampleRate();
+}
+
+MP3PlayerEngine::FillOutcome MP3PlayerEngine::fillHalfLocked(int half)
+{
+    float* raw = m_store.rawHalf(half);
+    std::fill(raw, raw + MP3HalfStore::halfFloats, 0.0f);
+    // The half after the one that met the end of the stream has been played:
+    // the file is over.
+    if (m_bEndReached)
+    {
+        m_store.publish(half, false, MP3HalfStore::halfFloats);
+        return FillOutcome::StopPlayback;
+    }
+    if (m_bDecoderEndOfFile)
+        m_bEndReached = true;
+
+    const float currentDeviceRate = GetSampleRate();
+    if (currentDeviceRate > 0.0f)
+        m_fLastDeviceRate = currentDeviceRate;
+    const double deviceRate = m_fLastDeviceRate;
+
+    // Decode as much as converts into one converted half.
+    const long halfFrames = static_cast<long>(MP3HalfStore::halfFrames);
+    const long convertedCapacity = static_cast<long>(MP3HalfStore::convertedFrames);
+    const double knownRate = fileSampleRateLocked();
+    const double sizingRate = knownRate > 0.0 ? knownRate : lowestMp3SampleRate;
+    const long framesToDecode = MP3RateConverter::conversionNeeded(sizingRate, deviceRate)
+                                    ? MP3RateConverter::inputFramesThatFit(
+                                          deviceRate / sizingRate, halfFrames, convertedCapacity)
+                                    : halfFrames;
+
+    const MP3StreamDecoder::Result decoded =
+        m_decoder.decode(raw, static_cast<size_t>(framesToDecode) * 2);
+    FillOutcome outcome = FillOutcome::Continue;
+    if (decoded.outcome == MP3StreamDecoder::Outcome::Error)
+        outcome = FillOutcome::StopPlayback;
+    else if (decoded.outcome == MP3StreamDecoder::Outcome::StreamEnded)
+        m_bDecoderEndOfFile = true;
+
+    // What was not decoded stays silence: a half always plays in full.
+    const double fileRate = fileSampleRateLocked();
+    if (MP3RateConverter::conversionNeeded(fileRate, deviceRate))
+    {
+        const double ratio = deviceRate / fileRate;
+        const long inputFrames =
+            std::min(framesToDecode,
+                     MP3RateConverter::inputFramesThatFit(ratio, halfFrames, convertedCapacity));
+        const long generated = m_converter.convert(raw, inputFrames, m_store.convertedHalf(half),
+                                                   convertedCapacity, ratio);
+        m_store.publish(half, true, static_cast<size_t>(generated) * 2);
+    }
+    else
+    {
+        m_store.publish(half, false, static_cast<size_t>(framesToDecode) * 2);
+    }
+    return outcome;
+}
+
+// ---------------------------------------------------------------------------
+// Load thread
+
+void MP3PlayerEngine::postLoadRequest(int index)
+{
+    {
+        std::lock_guard load(m_loadMutex);
+        m_pendingLoad = LoadRequest{m_nLoadGeneration.fetch_add(1) + 1, index};
+    }
+    m_loadWake.notify_one();
+}
+
+void MP3PlayerEngine::loadThreadMain()
+{
+    platform::setCurrentThreadName("mp3 loader");
+    platform::setCurrentThreadPriority(platform::ThreadPriority::Lowest);
+    while (true)
+    {
+        LoadRequest request;
+        {
+            std::unique_lock load(m_loadMutex);
+            m_loadWake.wait(load,
+                            [this] { return m_pendingLoad.has_value() || m_bShuttingDown.load(); });
+            if (m_bShuttingDown.load())
+                return;
+            request = *m_pendingLoad;
+            m_pendingLoad.reset();
+            m_bLoadRunning = true;
+        }
+        performLoad(request);
+        std::lock_guard load(m_loadMutex);
+        m_bLoadRunning = false;
+    }
+}
+
+// Load thread.
+void MP3PlayerEngine::performLoad(const LoadRequest& request)
+{
+    std::string name, path;
+    if (!m_playlist.entry(request.index, name, path))
+    {
+        if (request.generation == m_nLoadGeneration.load())
+            setTitle(noFileText);
+        return;
+    }
+    CMP3Info info;
+    const bool readable = info.Read(path);
+    std::FILE* file = readable ? std::fopen(path.c_str(), "rb") : nullptr;
+
+    std::lock_guard transport(m_transportMutex);
+    // A later Play asked for another file meanwhile: that one wins.
+    if (request.generation != m_nLoadGeneration.load() || m_bShuttingDown.load())
+    {
+        if (file != nullptr)
+            std::fclose(file);
+        return;
+    }
+    if (file == nullptr)
+    {
+        setTitle(failedText);
+        return;
+    }
+    stopLocked(StopReason::Replace);
+    {
+        std::lock_guard decoder(m_decoderMutex);
+        m_decoder.adoptFile(file);
+        m_info = info;
+    }
+    setTitle(titleFor(info, name));
+    m_bFileOpen = true;
+    startLocked();
+}
+
+// ---------------------------------------------------------------------------
+// Refill worker
+
+void MP3PlayerEngine::refillThreadMain()
+{
+    platform::setCurrentThreadName("mp3 refill");
+    platform::setCurrentThreadPriority(platform::ThreadPriority::Normal);
+    while (true)
+    {
+        m_refillRequests.acquire();
+        {
+            std::unique_lock hold(m_holdMutex);
+            m_holdWake.wait(hold, [this] { return !m_bHoldRefills || m_bShuttingDown.load(); });
+        }
+        if (m_bShuttingDown.load())
+            return;
+        refillConsumedHalves();
+        m_nOutstandingRefills.fetch_sub(1);
+    }
+}
+
+// Refill worker.
+void MP3PlayerEngine::refillConsumedHalves()
+{
+    for (int half = 0; half < 2; ++half)
+    {
+        FillOutcome outcome = FillOutcome::Continue;
+        uint64_t session = 0;
+        {
+            std::lock_guard decoder(m_decoderMutex);
+            // A stopped player's halves are filled anew by the next start.
+            if (m_transport.load() == MP3TransportState::Stopped)
+                return;
+            if (!m_store.claimForRefill(half))
+                continue;
+            outcome = fillHalfLocked(half);
+            session = m_nSession;
+        }
+        if (outcome == FillOutcome::StopPlayback)
+        {
+            stopAtEndOfTrack(session);
+            return;
+        }
+    }
+}
+
+// Refill worker.
+void MP3PlayerEngine::stopAtEndOfTrack(uint64_t session)
+{
+    std::lock_guard transport(m_transportMutex);
+    {
+        // Only the playback that met its end stops, not one started since.
+        std::lock_guard decoder(m_decoderMutex);
+        if (session != m_nSession)
+            return;
+    }
+    stopLocked(StopReason::EndOfTrack);
+}
+
+// ---------------------------------------------------------------------------
+// Audio thread
+
+void MP3PlayerEngine::Process(float** /*in*/, float** out, long /*numIn*/, long numOut,
+                              long frames) noexcept
+{
+    if (out == nullptr || numOut < 2 || out[0] == nullptr || out[1] == nullptr || frames <= 0)
+        return;
+    float* left = out[0];
+    float* right = out[1];
+    m_bAudioInsideBlock.store(true);
+    if (m_transport.load() == MP3TransportState::Playing)
+    {
+        const MP3HalfStore::ReadResult result =
+            m_store.read(left, right, static_cast<size_t>(frames));
+        if (result.halvesFinished > 0)
+        {
+            m_nOutstandingRefills.fetch_add(result.halvesFinished);
+            m_refillRequests.release(result.halvesFinished);
+        }
+        const float rate = GetSampleRate();
+        if (rate > 0.0f)
+            m_fElapsedSeconds.store(m_fElapsedSeconds.load(std::memory_order_relaxed) +
+                                        static_cast<double>(result.framesPlayed) / rate,
+                                    std::memory_order_relaxed);
+    }
+    else
+    {
+        std::fill(left, left + frames, 0.0f);
+        std::fill(right, right + frames, 0.0f);
+    }
+    m_bAudioInsideBlock.store(false);
+    m_leftPeakDb.store(meterReading(left, frames), std::memory_order_relaxed);
+    m_rightPeakDb.store(meterReading(right, frames), std::memory_order_relaxed);
+}
+
+// ---------------------------------------------------------------------------
+// Playlist
+
+// GUI thread.
+int MP3PlayerEngine::addFiles(const std::vector<std::string>& paths)
+{
+    if (paths.empty())
+        return 0;
+    const int added = m_playlist.addFiles(paths);
+    m_bSelectionPending.store(true);
+    notifyPlaylist();
+    return added;
+}
+
+// GUI thread.
+void MP3PlayerEngine::removeSelected()
+{
+    const MP3Playlist::RemoveOutcome outcome = m_playlist.removeSelected();
+    if (outcome == MP3Playlist::RemoveOutcome::Nothing)
+        return;
+    if (outcome == MP3Playlist::RemoveOutcome::RemovedSelected)
+        m_bSelectionPending.store(true);
+    notifyPlaylist();
+}
+
+// GUI thread.
+void MP3PlayerEngine::selectEntry(int index)
+{
+    if (index == m_playlist.selectedIndex() || index < 0 || index > m_playlist.lastIndex())
+        return;
+    m_playlist.setSelectedIndex(index);
+    m_bSelectionPending.store(true);
+}
+
+void MP3PlayerEngine::setPlayAll(bool playAll)
+{
+    m_bPlayAll.store(playAll);
+}
+
+void MP3PlayerEngine::setShowRemaining(bool showRemaining)
+{
+    m_bShowRemaining.store(showRemaining);
+}
+
+// ---------------------------------------------------------------------------
+// Panel state
+
+std::string MP3PlayerEngine::title() const
+{
+    std::lock_guard lock(m_titleMutex);
+    return m_strTitle;
+}
+
+int MP3PlayerEngine::elapsedSeconds() const
+{
+    if (transportState() == MP3TransportState::Stopped)
+        return 0;
+    return static_cast<int>(m_fElapsedSeconds.load(std::memory_order_relaxed));
+}
+
+int MP3PlayerEngine::remainingSeconds() const
+{
+    if (transportState() == MP3TransportState::Stopped)
+        return 0;
+    return std::max(0, m_nDurationSeconds.load() - elapsedSeconds());
+}
+
+int MP3PlayerEngine::displayedSeconds() const
+{
+    return m_bShowRemaining.load() ? remainingSeconds() : elapsedSeconds();
+}
+
+CMP3Info MP3PlayerEngine::currentFileInfo() const
+{
+    std::lock_guard decoder(m_decoderMutex);
+    return m_info;
+}
+
+void MP3PlayerEngine::waitUntilIdle() const
+{
+    while (true)
+    {
+        bool busy = m_nOutstandingRefills.load() > 0;
+        {
+            std::lock_guard load(m_loadMutex);
+            busy = busy || m_pendingLoad.has_value() || m_bLoadRunning;
+        }
+        if (!busy)
+            return;
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+}
+
+void MP3PlayerEngine::holdRefills(bool hold)
+{
+    {
+        std::lock_guard lock(m_holdMutex);
+        m_bHoldRefills = hold;
+    }
+    m_holdWake.notify_all();
+}
+
+// ---------------------------------------------------------------------------
+// Notifications: on the thread that made the change, never the audio thread.
+
+void MP3PlayerEngine::setTitle(const std::string& title)
+{
+    {
+        std::lock_guard lock(m_titleMutex);
+        m_strTitle = title;
+    }
+    std::lock_guard lock(m_listenerMutex);
+    if (m_listener != nullptr)
+        m_listener->titleChanged(title);
+}
+
+void MP3PlayerEngine::notifyTransport(MP3TransportState state)
+{
+    std::lock_guard lock(m_listenerMutex);
+    if (m_listener != nullptr)
+        m_listener->transportChanged(state);
+}
+
+void MP3PlayerEngine::notifyPlaylist()
+{
+    std::lock_guard lock(m_listenerMutex);
+    if (m_listener != nullptr)
+        m_listener->playlistChanged();
+}
+
+void MP3PlayerEngine::notifyPlayAll(bool playAll)
+{
+    std::lock_guard lock(m_listenerMutex);
+    if (m_listener != nullptr)
+        m_listener->playAllChanged(playAll);
+}
+
+// ---------------------------------------------------------------------------
+// Settings
+
+// GUI thread, at control creation.
+void MP3PlayerEngine::readSettings(const CIni& settings)
+{
+    m_playlist.setLastOpenPath(settings.GetString(settingsSection, "lastopen", homeFolder()));
+    const int count =
+        std::clamp(settings.GetInt(settingsSection, "count", 0), 0, MP3Playlist::capacity - 1);
+    if (count == 0)
+    {
+        m_playlist.restore(0, 0, {}, {});
+    }
+    else
+    {
+        const int lastPlayed = settings.GetInt(settingsSection, "lastplay", 0);
+        std::vector<std::string> names, paths;
+        for (int index = 0; index <= count; ++index)
+        {
+            names.push_back(
+                settings.GetString(settingsSection, "name" + std::to_string(index), ""));
+            paths.push_back(
+                settings.GetString(settingsSection, "list" + std::to_string(index), ""));
+        }
+        m_playlist.restore(count, lastPlayed, std::move(names), std::move(paths));
+        m_bSelectionPending.store(true);
+    }
+    notifyPlaylist();
+}
+
+// GUI thread, at exit.
+void MP3PlayerEngine::writeSettings(CIni& settings) const
+{
+    settings.WriteString(settingsSection, "lastopen", m_playlist.lastOpenPath());
+    // Stale entries of a longer list go first; a damaged count cannot make
+    // this run longer than the list can ever be.
+    const int storedCount =
+        std::clamp(settings.GetInt(settingsSection, "count", 0), 0, MP3Playlist::capacity - 1);
+    for (int index = 0; index <= storedCount; ++index)
+    {
+        settings.DeleteKey(settingsSection, "name" + std::to_string(index));
+        settings.DeleteKey(settingsSection, "list" + std::to_string(index));
+    }
+    const std::vector<std::string> names = m_playlist.names();
+    const std::vector<std::string> paths = m_playlist.paths();
+    for (size_t index = 0; index < names.size(); ++index)
+    {
+        settings.WriteString(settingsSection, "name" + std::to_string(index), names[index]);
+        settings.WriteString(settingsSection, "list" + std::to_string(index), paths[index]);
+    }
+    settings.WriteInt(settingsSection, "count", static_cast<int>(names.size()) - 1);
+    settings.WriteInt(settingsSection, "lastplay", m_playlist.currentIndex());
+}

@@ -1,0 +1,210 @@
+#pragma once
+
+// MP3PlayerEngine: everything of the MP3 player but its panel. It keeps the
+// playlist, runs the transport (stopped / playing / paused, the lamps), loads
+// files on a load thread, decodes them into the two-half store (converting to
+// the device rate when the file's rate differs by more than 1 Hz), refills
+// each half on a waiting refill worker when the audio thread has played it,
+// advances through the list in play-all mode, and keeps what the panel shows:
+// title text, elapsed/remaining time, meter peaks.
+//
+// The panel (CMP3Rack) wires its buttons to play(), pause(), stop(),
+// addFiles(), removeSelected(), selectEntry(), setPlayAll() and
+// setShowRemaining(); it learns of changes through MP3PlayerListener and reads
+// the time and meters from atomics on its timers. Its Process forwards to this
+// engine's Process, which the mixer reaches on the audio thread.
+//
+// Threads:
+// - audio thread: Process only; never allocates, locks or waits. At a half
+//   switch it marks the half Consumed and releases a semaphore (a futex wake).
+// - GUI or MIDI thread: transport and playlist operations, settings.
+// - load thread (lowest priority): reads the tag and stream information,
+//   opens the file, starts playback with the first two fills.
+// - refill worker (normal priority): fills played-out halves; at the end of a
+//   file it stops playback and, in play-all mode, asks for the next entry.
+// A transport mutex orders the transport operations, a decoder mutex the
+// decoder and store filling; the audio thread takes neither.
+
+#include "app/RackProcessor.h"
+#include "players/MP3HalfStore.h"
+#include "players/MP3Info.h"
+#include "players/MP3PlayerListener.h"
+#include "players/MP3Playlist.h"
+#include "players/MP3RateConverter.h"
+#include "players/MP3StreamDecoder.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <semaphore>
+#include <string>
+#include <thread>
+#include <vector>
+
+class CIni;
+
+class MP3PlayerEngine : public RackProcessor
+{
+public:
+    MP3PlayerEngine();
+    // Stops playback and joins the load thread and the refill worker.
+    ~MP3PlayerEngine() override;
+    MP3PlayerEngine(const MP3PlayerEngine&) = delete;
+    MP3PlayerEngine& operator=(const MP3PlayerEngine&) = delete;
+
+    // GUI thread. Pass nullptr before the listener goes away; returns after
+    // any callback in progress has finished.
+    void setListener(MP3PlayerListener* listener);
+
+    // Transport: GUI thread, or the MIDI thread for the remote operations.
+    void play();
+    void pause();
+    void stop();
+
+    // Playlist: GUI thread.
+    int addFiles(const std::vector<std::string>& paths);
+    void removeSelected();
+    void selectEntry(int index);
+    void setPlayAll(bool playAll);
+    void setShowRemaining(bool showRemaining);
+
+    // Settings, section "MP3": GUI thread. readSettings at control creation,
+    // writeSettings at exit.
+    void readSettings(const CIni& settings);
+    void writeSettings(CIni& settings) const;
+
+    // Panel state: any thread but audio (the playlist and title take locks).
+    MP3TransportState transportState() const { return m_transport.load(); }
+    bool playingLampLit() const { return transportState() == MP3TransportState::Playing; }
+    bool pausedLampLit() const { return transportState() == MP3TransportState::Paused; }
+    std::string title() const;
+    std::vector<std::string> playlistNames() const { return m_playlist.names(); }
+    std::vector<std::string> playlistPaths() const { return m_playlist.paths(); }
+    int lastIndex() const { return m_playlist.lastIndex(); }
+    int selectedIndex() const { return m_playlist.selectedIndex(); }
+    int currentIndex() const { return m_playlist.currentIndex(); }
+    std::string lastOpenPath() const { return m_playlist.lastOpenPath(); }
+    bool playAll() const { return m_bPlayAll.load(); }
+    bool selectionPending() const { return m_bSelectionPending.load(); }
+    // Seconds of the current file played so far, and left of its duration
+    // (never below 0). Both are 0 while stopped.
+    int elapsedSeconds() const;
+    int remainingSeconds() const;
+    // What the minutes:seconds display shows: remaining or elapsed time.
+    int displayedSeconds() const;
+    // The last block's peaks, 20·log10(peak), -120 dB for silence.
+    float leftPeakDb() const { return m_leftPeakDb.load(std::memory_order_relaxed); }
+    float rightPeakDb() const { return m_rightPeakDb.load(std::memory_order_relaxed); }
+    // Times the audio thread reached a half its refill had not finished.
+    uint64_t lateRefillCount() const { return m_store.lateRefills(); }
+    // The stream information of the file loaded last (load thread writes it).
+    CMP3Info currentFileInfo() const;
+
+    // Audio thread: writes frames samples to out[0] (left) and out[1]
+    // (right), silence unless playing; in, numIn are not used.
+    void Process(float** in, float** out, long numIn, long numOut, long frames) noexcept override;
+
+    // Blocks until no load and no refill is pending or running. For tests and
+    // tools that drive Process themselves; never call it on the audio thread.
+    void waitUntilIdle() const;
+    // Test hook: while held, the refill worker takes no work, so a test can
+    // make a refill late on purpose.
+    void holdRefills(bool hold);
+
+private:
+    enum class StopReason
+    {
+        User,       // Stop button or remote Stop
+        Replace,    // a new file is about to be loaded
+        EndOfTrack, // the file ended or could not be decoded
+    };
+    enum class FillOutcome
+    {
+        Continue,
+        StopPlayback,
+    };
+    struct LoadRequest
+    {
+        uint64_t generation = 0;
+        int index = 0;
+    };
+
+    // Transport steps; the caller holds m_transportMutex.
+    void playLocked();
+    void stopLocked(StopReason reason);
+    void startLocked();
+    void setTransport(MP3TransportState state);
+    void waitForAudioBlockToEnd() const;
+
+    // The caller holds m_decoderMutex.
+    FillOutcome fillHalfLocked(int half);
+    double fileSampleRateLocked() const;
+
+    void loadThreadMain();
+    void performLoad(const LoadRequest& request);
+    void refillThreadMain();
+    void refillConsumedHalves();
+    void stopAtEndOfTrack(uint64_t session);
+    void postLoadRequest(int index);
+
+    void setTitle(const std::string& title);
+    void notifyTransport(MP3TransportState state);
+    void notifyPlaylist();
+    void notifyPlayAll(bool playAll);
+
+    // Playlist and panel state.
+    MP3Playlist m_playlist;
+    std::atomic<MP3TransportState> m_transport{MP3TransportState::Stopped};
+    std::atomic<bool> m_bSelectionPending{false};
+    std::atomic<bool> m_bPlayAll{false};
+    std::atomic<bool> m_bUserStop{false};
+    std::atomic<bool> m_bShowRemaining{false};
+    mutable std::mutex m_titleMutex;
+    std::string m_strTitle;
+    mutable std::mutex m_listenerMutex;
+    MP3PlayerListener* m_listener = nullptr;
+
+    // Transport: load thread, refill worker, GUI and MIDI threads.
+    std::mutex m_transportMutex;
+    bool m_bFileOpen = false;
+
+    // Decoding: guarded by m_decoderMutex.
+    mutable std::mutex m_decoderMutex;
+    MP3StreamDecoder m_decoder;
+    MP3RateConverter m_converter;
+    CMP3Info m_info;
+    bool m_bEndReached = false;
+    bool m_bDecoderEndOfFile = false;
+    double m_fLastDeviceRate = 44100.0;
+    uint64_t m_nSession = 0;
+
+    // The store: halves handed between the audio thread and the filler.
+    MP3HalfStore m_store;
+
+    // Audio-thread state shared with the panel.
+    std::atomic<bool> m_bAudioInsideBlock{false};
+    std::atomic<double> m_fElapsedSeconds{0.0};
+    std::atomic<int> m_nDurationSeconds{0};
+    std::atomic<float> m_leftPeakDb{-120.0f};
+    std::atomic<float> m_rightPeakDb{-120.0f};
+
+    // Load thread.
+    mutable std::mutex m_loadMutex;
+    std::condition_variable m_loadWake;
+    std::optional<LoadRequest> m_pendingLoad;
+    bool m_bLoadRunning = false;
+    std::atomic<uint64_t> m_nLoadGeneration{0};
+
+    // Refill worker: the audio thread releases one count per played-out half.
+    std::counting_semaphore<> m_refillRequests{0};
+    std::atomic<int> m_nOutstandingRefills{0};
+    std::mutex m_holdMutex;
+    std::condition_variable m_holdWake;
+    bool m_bHoldRefills = false;
+
+    std::atomic<bool> m_bShuttingDown{false};
+    std::thread m_loadThread;
+    std::thread m_refillThread;
+};
