@@ -85,7 +85,10 @@ void DriverList::scanFolder(const std::string& folder)
 
     for (const auto& path : modules)
     {
-        void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        // Modules stay mapped once loaded: the sound libraries they pull in
+        // (libjack, libasound) keep process-wide state and are not made to
+        // be unloaded and loaded again each time the list is built.
+        void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
         if (handle == nullptr)
             continue;
         auto entryFunction = reinterpret_cast<DriverEntryFunction>(dlsym(handle, kDriverEntryName));
