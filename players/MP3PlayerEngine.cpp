@@ -118,6 +118,8 @@ void MP3PlayerEngine::play()
     playLocked();
 }
 
+// GUI or MIDI thread (Play), refill worker or load thread (play-all advance
+// inside a stop); the caller holds m_transportMutex.
 void MP3PlayerEngine::playLocked()
 {
     m_bUserStop.store(false);
@@ -167,6 +169,8 @@ void MP3PlayerEngine::stop()
     stopLocked(StopReason::User);
 }
 
+// GUI or MIDI thread (Stop, Play), load thread (before a start), refill
+// worker (end of a track), destructor; the caller holds m_transportMutex.
 void MP3PlayerEngine::stopLocked(StopReason reason)
 {
     if (m_transport.load() == MP3TransportState::Stopped)
@@ -199,6 +203,7 @@ void MP3PlayerEngine::stopLocked(StopReason reason)
     playLocked();
 }
 
+// Load thread; the caller holds m_transportMutex.
 void MP3PlayerEngine::startLocked()
 {
     const MP3TransportState state = m_transport.load();
@@ -227,6 +232,7 @@ void MP3PlayerEngine::startLocked()
     setTransport(MP3TransportState::Playing);
 }
 
+// Any thread holding m_transportMutex (GUI, MIDI, load thread, refill worker).
 void MP3PlayerEngine::setTransport(MP3TransportState state)
 {
     m_transport.store(state);
@@ -236,6 +242,7 @@ void MP3PlayerEngine::setTransport(MP3TransportState state)
 // The audio thread marks each block it works in; once the transport has left
 // Playing, the first moment it is outside a block it can no longer be reading
 // the store (it reads the transport after marking the block).
+// Any thread stopping playback; never the audio thread.
 void MP3PlayerEngine::waitForAudioBlockToEnd() const
 {
     while (m_bAudioInsideBlock.load())
@@ -245,12 +252,14 @@ void MP3PlayerEngine::waitForAudioBlockToEnd() const
 // ---------------------------------------------------------------------------
 // Filling the halves
 
+// Load thread or refill worker, holding m_decoderMutex.
 double MP3PlayerEngine::fileSampleRateLocked() const
 {
     const long streamRate = m_decoder.streamSampleRate();
     return streamRate > 0 ? static_cast<double>(streamRate) : m_info.GetSampleRate();
 }
 
+// Load thread (the first two fills) or refill worker, holding m_decoderMutex.
 MP3PlayerEngine::FillOutcome MP3PlayerEngine::fillHalfLocked(int half)
 {
     float* raw = m_store.rawHalf(half);
@@ -310,6 +319,7 @@ MP3PlayerEngine::FillOutcome MP3PlayerEngine::fillHalfLocked(int half)
 // ---------------------------------------------------------------------------
 // Load thread
 
+// Any thread running Play (GUI, MIDI, refill worker, load thread).
 void MP3PlayerEngine::postLoadRequest(int index)
 {
     {
@@ -319,6 +329,7 @@ void MP3PlayerEngine::postLoadRequest(int index)
     m_loadWake.notify_one();
 }
 
+// Load thread.
 void MP3PlayerEngine::loadThreadMain()
 {
     platform::setCurrentThreadName("mp3 loader");
@@ -383,6 +394,7 @@ void MP3PlayerEngine::performLoad(const LoadRequest& request)
 // ---------------------------------------------------------------------------
 // Refill worker
 
+// Refill worker.
 void MP3PlayerEngine::refillThreadMain()
 {
     platform::setCurrentThreadName("mp3 refill");
@@ -442,6 +454,7 @@ void MP3PlayerEngine::stopAtEndOfTrack(uint64_t session)
 // ---------------------------------------------------------------------------
 // Audio thread
 
+// Audio thread.
 void MP3PlayerEngine::Process(float** /*in*/, float** out, long /*numIn*/, long numOut,
                               long frames) noexcept
 {
@@ -509,11 +522,13 @@ void MP3PlayerEngine::selectEntry(int index)
     m_bSelectionPending.store(true);
 }
 
+// GUI thread.
 void MP3PlayerEngine::setPlayAll(bool playAll)
 {
     m_bPlayAll.store(playAll);
 }
 
+// GUI thread.
 void MP3PlayerEngine::setShowRemaining(bool showRemaining)
 {
     m_bShowRemaining.store(showRemaining);
@@ -522,12 +537,14 @@ void MP3PlayerEngine::setShowRemaining(bool showRemaining)
 // ---------------------------------------------------------------------------
 // Panel state
 
+// Any thread but audio.
 std::string MP3PlayerEngine::title() const
 {
     std::lock_guard lock(m_titleMutex);
     return m_strTitle;
 }
 
+// Any thread (GUI timer, tests).
 int MP3PlayerEngine::elapsedSeconds() const
 {
     if (transportState() == MP3TransportState::Stopped)
@@ -547,12 +564,14 @@ int MP3PlayerEngine::displayedSeconds() const
     return m_bShowRemaining.load() ? remainingSeconds() : elapsedSeconds();
 }
 
+// Any thread but audio.
 CMP3Info MP3PlayerEngine::currentFileInfo() const
 {
     std::lock_guard decoder(m_decoderMutex);
     return m_info;
 }
 
+// Test or tool thread driving Process itself.
 void MP3PlayerEngine::waitUntilIdle() const
 {
     while (true)
@@ -568,6 +587,7 @@ void MP3PlayerEngine::waitUntilIdle() const
     }
 }
 
+// Test thread.
 void MP3PlayerEngine::holdRefills(bool hold)
 {
     {
@@ -578,7 +598,8 @@ void MP3PlayerEngine::holdRefills(bool hold)
 }
 
 // ---------------------------------------------------------------------------
-// Notifications: on the thread that made the change, never the audio thread.
+// Notifications: on the thread that made the change (GUI, MIDI, load thread,
+// refill worker), never the audio thread.
 
 void MP3PlayerEngine::setTitle(const std::string& title)
 {

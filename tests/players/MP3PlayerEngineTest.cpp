@@ -10,8 +10,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <mutex>
+#include <thread>
 
 namespace
 {
@@ -363,6 +366,64 @@ TEST_F(MP3PlayerEngineTest, DestroyingWhilePlayingOrLoadingStopsAndJoins)
     engine->play(); // the load is still running
     engine.reset();
     SUCCEED();
+}
+
+TEST_F(MP3PlayerEngineTest, TransportOperationsWhileAnAudioThreadRuns)
+{
+    // An audio thread pulls blocks without pause while the GUI side presses
+    // buttons and the workers load, refill and advance: every hand-over is
+    // exercised concurrently (the thread sanitizer build checks them).
+    powerOn(48000.0f);
+    const std::string path = encodeFile("busy.mp3", 22050, 1.0, 440.0, 660.0, 64);
+    engine->addFiles({path, path, path});
+    engine->selectEntry(0);
+    std::atomic<bool> running{true};
+    std::atomic<size_t> blocks{0};
+    float largestSample = 0.0f;
+    std::thread audio(
+        [&]
+        {
+            std::vector<float> left(blockFrames), right(blockFrames);
+            float* outputs[2] = {left.data(), right.data()};
+            while (running.load())
+            {
+                engine->Process(nullptr, outputs, 2, 2, blockFrames);
+                for (float sample : left)
+                    largestSample = std::max(largestSample, std::abs(sample));
+                blocks.fetch_add(1);
+                std::this_thread::yield();
+            }
+        });
+    for (int round = 0; round < 60; ++round)
+    {
+        switch (round % 6)
+        {
+        case 0:
+        case 3:
+            engine->play();
+            break;
+        case 1:
+            engine->pause();
+            break;
+        case 2:
+            engine->selectEntry(1 + round % 3);
+            break;
+        case 4:
+            engine->stop();
+            break;
+        default:
+            engine->pause();
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    engine->play();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    running.store(false);
+    audio.join();
+    engine.reset();
+    EXPECT_GT(blocks.load(), 0u);
+    EXPECT_LT(largestSample, 1.0f);
 }
 
 // ---------------------------------------------------------------------------
