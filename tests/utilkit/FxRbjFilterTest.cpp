@@ -1,0 +1,264 @@
+#include "utilkit/FxRbjFilter.h"
+
+#include "platform/Denormals.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cmath>
+#include <complex>
+#include <numbers>
+#include <random>
+#include <thread>
+#include <vector>
+
+namespace
+{
+
+// Level of a steady sine of `frequency` after the filter, in dB relative to
+// the input amplitude: the filter settles for a second, then the output is
+// correlated with sine and cosine over a whole number of periods.
+double measuredGainDb(CFxRbjFilter& filter, double frequency, double sampleRate)
+{
+    const double step = 2.0 * std::numbers::pi * frequency / sampleRate;
+    const long settleFrames = static_cast<long>(sampleRate);
+    const long periods = 200;
+    const long measureFrames = std::lround(periods * sampleRate / frequency);
+    const double amplitude = 0.5;
+    double inPhase = 0.0;
+    double quadrature = 0.0;
+    for (long frame = 0; frame < settleFrames + measureFrames; ++frame)
+    {
+        const double phase = step * frame;
+        const float output = filter.filter(static_cast<float>(amplitude * std::sin(phase)));
+        if (frame >= settleFrames)
+        {
+            inPhase += output * std::sin(phase);
+            quadrature += output * std::cos(phase);
+        }
+    }
+    const double outputAmplitude = 2.0 * std::hypot(inPhase, quadrature) / measureFrames;
+    return 20.0 * std::log10(outputAmplitude / amplitude);
+}
+
+// The section's response at z = e^(j omega), from its active coefficients.
+std::complex<double> responseAt(const CFxRbjFilter& filter, double omega)
+{
+    const auto& c = filter.activeCoefficients();
+    const std::complex<double> zInverse = std::polar(1.0, -omega);
+    return (c.b0 + c.b1 * zInverse + c.b2 * zInverse * zInverse) /
+           (1.0 + c.a1 * zInverse + c.a2 * zInverse * zInverse);
+}
+
+} // namespace
+
+TEST(FxRbjFilterTest, FlatPeakingFilterPassesTheSignalUnchanged)
+{
+    platform::ScopedNoDenormals noDenormals;
+    std::mt19937 generator(7);
+    std::uniform_real_distribution<float> noise(-1.0f, 1.0f);
+    // The mixer's three bands, at two device rates.
+    for (double sampleRate : {44100.0, 96000.0})
+    {
+        for (auto [frequency, quality] : {std::pair{6000.0, 1.0}, {950.0, 1.0}, {55.0, 0.8}})
+        {
+            CFxRbjFilter filter;
+            ASSERT_TRUE(filter.calc_filter_coeffs(CFxRbjFilter::PeakingEqualiser, frequency,
+                                                  sampleRate, quality, 0.0, false));
+            filter.acquireCoefficients();
+            for (int frame = 0; frame < 20000; ++frame)
+            {
+                const float input = noise(generator);
+                ASSERT_EQ(filter.filter(input), input) << frequency << " Hz, frame " << frame;
+            }
+        }
+    }
+}
+
+TEST(FxRbjFilterTest, PeakingGainAtTheCentreFrequencyIsTheRequestedGain)
+{
+    platform::ScopedNoDenormals noDenormals;
+    struct Setting
+    {
+        double frequency, sampleRate, quality, gainDb;
+    };
+    for (const Setting& setting :
+         {Setting{6000.0, 48000.0, 1.0, 12.0}, Setting{950.0, 44100.0, 1.0, -9.0},
+          Setting{55.0, 44100.0, 0.8, 15.0}, Setting{55.0, 96000.0, 0.8, -15.0},
+          Setting{2500.0, 48000.0, 4.0, 3.0}})
+    {
+        CFxRbjFilter filter;
+        ASSERT_TRUE(filter.calc_filter_coeffs(CFxRbjFilter::PeakingEqualiser, setting.frequency,
+                                              setting.sampleRate, setting.quality, setting.gainDb,
+                                              false));
+        filter.acquireCoefficients();
+        EXPECT_NEAR(measuredGainDb(filter, setting.frequency, setting.sampleRate), setting.gainDb,
+                    0.01)
+            << setting.frequency << " Hz at " << setting.sampleRate;
+    }
+}
+
+TEST(FxRbjFilterTest, OtherCookbookShapesHaveTheirTextbookGains)
+{
+    const double sampleRate = 48000.0;
+    const double dc = 0.0;
+    const double nyquist = std::numbers::pi;
+    CFxRbjFilter filter;
+    auto gainAt = [&](double omega) { return std::abs(responseAt(filter, omega)); };
+    auto set = [&](int type, double frequency, double q, double gainDb, bool bandwidth)
+    {
+        ASSERT_TRUE(filter.calc_filter_coeffs(type, frequency, sampleRate, q, gainDb, bandwidth));
+        filter.acquireCoefficients();
+    };
+
+    set(CFxRbjFilter::LowPass, 1000.0, std::numbers::sqrt2 / 2.0, 0.0, false);
+    EXPECT_NEAR(gainAt(dc), 1.0, 1e-12);
+    EXPECT_NEAR(gainAt(nyquist), 0.0, 1e-12);
+    // A Butterworth Q puts the corner at -3.01 dB.
+    EXPECT_NEAR(20.0 * std::log10(gainAt(2.0 * std::numbers::pi * 1000.0 / sampleRate)), -3.0103,
+                1e-3);
+    set(CFxRbjFilter::HighPass, 1000.0, std::numbers::sqrt2 / 2.0, 0.0, false);
+    EXPECT_NEAR(gainAt(dc), 0.0, 1e-12);
+    EXPECT_NEAR(gainAt(nyquist), 1.0, 1e-12);
+    set(CFxRbjFilter::Notch, 1000.0, 2.0, 0.0, false);
+    EXPECT_NEAR(gainAt(2.0 * std::numbers::pi * 1000.0 / sampleRate), 0.0, 1e-9);
+    set(CFxRbjFilter::AllPass, 1000.0, 1.0, 0.0, false);
+    EXPECT_NEAR(gainAt(0.3), 1.0, 1e-12);
+    set(CFxRbjFilter::BandPassConstantPeak, 1000.0, 1.0, 0.0, true);
+    EXPECT_NEAR(gainAt(2.0 * std::numbers::pi * 1000.0 / sampleRate), 1.0, 1e-12);
+    // Shelves: the full gain at one end, unity at the other.
+    set(CFxRbjFilter::LowShelf, 200.0, 1.0, 6.0, true);
+    EXPECT_NEAR(20.0 * std::log10(gainAt(dc)), 6.0, 1e-9);
+    EXPECT_NEAR(gainAt(nyquist), 1.0, 1e-3);
+    set(CFxRbjFilter::HighShelf, 5000.0, 1.0, -6.0, true);
+    EXPECT_NEAR(20.0 * std::log10(gainAt(nyquist)), -6.0, 1e-9);
+    EXPECT_NEAR(gainAt(dc), 1.0, 1e-9);
+}
+
+TEST(FxRbjFilterTest, InvalidSettingsAreRefusedAndKeepTheCoefficientsInForce)
+{
+    CFxRbjFilter filter;
+    ASSERT_TRUE(
+        filter.calc_filter_coeffs(CFxRbjFilter::PeakingEqualiser, 950.0, 48000.0, 1.0, 6.0, false));
+    filter.acquireCoefficients();
+    const CFxRbjFilter::Coefficients before = filter.activeCoefficients();
+
+    // A stopped engine reports the rate 0.0; it must never produce NaN.
+    EXPECT_FALSE(filter.calc_filter_coeffs(6, 950.0, 0.0, 1.0, 6.0, false));
+    EXPECT_FALSE(filter.calc_filter_coeffs(6, 0.0, 48000.0, 1.0, 6.0, false));
+    EXPECT_FALSE(filter.calc_filter_coeffs(6, 950.0, 48000.0, 0.0, 6.0, false));
+    EXPECT_FALSE(filter.calc_filter_coeffs(6, 950.0, 48000.0, 1.0, NAN, false));
+    EXPECT_FALSE(filter.calc_filter_coeffs(9, 950.0, 48000.0, 1.0, 6.0, false));
+    EXPECT_FALSE(filter.calc_filter_coeffs(-1, 950.0, 48000.0, 1.0, 6.0, false));
+    filter.acquireCoefficients();
+    EXPECT_EQ(filter.activeCoefficients().b0, before.b0);
+    EXPECT_EQ(filter.activeCoefficients().a1, before.a1);
+
+    // A centre above Nyquist is pulled below it and stays stable.
+    ASSERT_TRUE(filter.calc_filter_coeffs(6, 30000.0, 48000.0, 1.0, 12.0, false));
+    filter.acquireCoefficients();
+    const auto& c = filter.activeCoefficients();
+    EXPECT_LT(std::abs(c.a2), 1.0);
+    EXPECT_LT(std::abs(c.a1), 1.0 + c.a2);
+}
+
+TEST(FxRbjFilterTest, NewCoefficientsTakeEffectOnlyWhenAcquired)
+{
+    CFxRbjFilter filter;
+    // A new filter is flat.
+    EXPECT_EQ(filter.filter(0.25f), 0.25f);
+    ASSERT_TRUE(filter.calc_filter_coeffs(CFxRbjFilter::PeakingEqualiser, 1000.0, 48000.0, 1.0,
+                                          12.0, false));
+    EXPECT_EQ(filter.activeCoefficients().b0, 1.0);
+    EXPECT_EQ(filter.filter(0.25f), 0.25f);
+    filter.acquireCoefficients();
+    EXPECT_GT(filter.activeCoefficients().b0, 1.0);
+
+    // processBlock adopts the newest set itself.
+    CFxRbjFilter blockFilter;
+    ASSERT_TRUE(blockFilter.calc_filter_coeffs(CFxRbjFilter::PeakingEqualiser, 1000.0, 48000.0, 1.0,
+                                               12.0, false));
+    float sample = 0.25f;
+    blockFilter.processBlock(&sample, 1);
+    EXPECT_GT(blockFilter.activeCoefficients().b0, 1.0);
+    EXPECT_NE(sample, 0.25f);
+}
+
+TEST(FxRbjFilterTest, ResetClearsTheMemory)
+{
+    CFxRbjFilter filter;
+    ASSERT_TRUE(filter.calc_filter_coeffs(CFxRbjFilter::LowPass, 500.0, 48000.0, 0.7, 0.0, false));
+    filter.acquireCoefficients();
+    std::vector<float> fresh;
+    for (int frame = 0; frame < 32; ++frame)
+        fresh.push_back(filter.filter(frame == 0 ? 1.0f : 0.0f));
+    for (int frame = 0; frame < 100; ++frame)
+        filter.filter(0.8f);
+    filter.reset();
+    for (int frame = 0; frame < 32; ++frame)
+        EXPECT_EQ(filter.filter(frame == 0 ? 1.0f : 0.0f), fresh[frame]);
+}
+
+// The GUI thread recomputes while the audio thread filters: every set the
+// audio thread adopts must be one whole set some call computed.
+TEST(FxRbjFilterTest, ConcurrentRecomputationNeverTearsACoefficientSet)
+{
+    const std::vector<double> gains{-15.0, -7.0, 0.0, 4.0, 15.0};
+    std::vector<CFxRbjFilter::Coefficients> expected;
+    for (double gain : gains)
+    {
+        CFxRbjFilter reference;
+        reference.calc_filter_coeffs(6, 6000.0, 48000.0, 1.0, gain, false);
+        reference.acquireCoefficients();
+        expected.push_back(reference.activeCoefficients());
+    }
+    auto isWholeSet = [&](const CFxRbjFilter::Coefficients& c)
+    {
+        CFxRbjFilter flat;
+        const auto& identity = flat.activeCoefficients();
+        auto same = [](const CFxRbjFilter::Coefficients& x, const CFxRbjFilter::Coefficients& y)
+        { return x.b0 == y.b0 && x.b1 == y.b1 && x.b2 == y.b2 && x.a1 == y.a1 && x.a2 == y.a2; };
+        if (same(c, identity))
+            return true;
+        for (const auto& candidate : expected)
+        {
+            if (same(c, candidate))
+                return true;
+        }
+        return false;
+    };
+
+    CFxRbjFilter filter;
+    std::atomic<bool> stop{false};
+    std::atomic<long> writes{0};
+    std::thread writer(
+        [&]
+        {
+            for (size_t round = 0; !stop.load(); ++round)
+            {
+                filter.calc_filter_coeffs(6, 6000.0, 48000.0, 1.0, gains[round % gains.size()],
+                                          false);
+                writes.fetch_add(1);
+            }
+        });
+    // Read for as long as the writer needs to publish many sets.
+    size_t tornSets = 0;
+    size_t adoptedChanges = 0;
+    double previousB0 = filter.activeCoefficients().b0;
+    for (long reads = 0; reads < 100000 || writes.load() < 100000; ++reads)
+    {
+        filter.acquireCoefficients();
+        if (!isWholeSet(filter.activeCoefficients()))
+            ++tornSets;
+        if (filter.activeCoefficients().b0 != previousB0)
+            ++adoptedChanges;
+        previousB0 = filter.activeCoefficients().b0;
+    }
+    stop.store(true);
+    writer.join();
+    filter.acquireCoefficients();
+    if (filter.activeCoefficients().b0 != previousB0)
+        ++adoptedChanges;
+    EXPECT_GT(adoptedChanges, 0u);
+    EXPECT_EQ(tornSets, 0u);
+}
