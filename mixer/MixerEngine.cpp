@@ -1,0 +1,706 @@
+#include "mixer/MixerEngine.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace
+{
+
+// Work buffer layout. Contiguous runs go to other units as their in and out
+// arrays: sends 0..3, returns 4..7, record feed 8..9.
+constexpr int kSendOneLeft = 0;
+constexpr int kSendOneRight = 1;
+constexpr int kSendTwoLeft = 2;
+constexpr int kSendTwoRight = 3;
+constexpr int kReturnOneLeft = 4;
+constexpr int kRecordLeft = 8;
+constexpr int kRecordRight = 9;
+constexpr int kFirstStereoChannelBuffer = 10; // channel 3 left, then right, .. channel 7 right
+constexpr int kSharedWorkBufferCount = 20;
+constexpr int kStandInOutputLeft = 20;
+constexpr int kStandInOutputRight = 21;
+constexpr int kSilentInput = 22;
+constexpr int kFirstMonoChannelBuffer = 23; // channels 1 and 2 after their equaliser
+constexpr int kBufferCount = 25;
+
+// The mono selectors offer device inputs 1..4; the mixer drives device
+// outputs 1..4 (two stereo pairs).
+constexpr int kDeviceInputsUsed = 4;
+constexpr int kDeviceOutputsUsed = 4;
+
+// Peaks start here each block: silence meters at -100 dB and keeps the
+// equaliser idle.
+constexpr float kPeakFloor = 1e-5f;
+
+// Channel equaliser bands: high shelf-like peak, presence mid and bass.
+struct EqualiserBand
+{
+    double frequency;
+    double quality;
+};
+constexpr std::array<EqualiserBand, MixerEngine::kBandCount> kEqualiserBands{{
+    {6000.0, 1.0},
+    {950.0, 1.0},
+    {55.0, 0.8},
+}};
+
+// The compressor's fixed set-up on the mono channels.
+constexpr double kCompressorRatio = 0.0;
+constexpr double kCompressorThresholdDb = -6.0;
+constexpr double kCompressorAttackMs = 2.5;
+constexpr double kCompressorReleaseMs = 500.0;
+
+// 20 / ln(10): natural log to amplitude dB.
+constexpr double kNaturalLogToDb = 8.685889638065037;
+// ln(10) / 20: amplitude dB to natural-log units for exp().
+constexpr double kDbToNaturalLog = 0.11512925464970228;
+
+struct CompressorParameters
+{
+    double thresholdDb;
+    double ratio;
+    double attackCoefficient;
+    double releaseCoefficient;
+    // A level safely below the threshold (by one part in 10^9, far more than
+    // the logarithm's rounding): samples under it are known to have no
+    // excess without taking their logarithm.
+    double quietBelow;
+};
+
+// One sample through the shared compressor. The mono sample stands for both
+// sides of a stereo pair, so the gain reduction is applied twice.
+inline float compressSample(float sample, const CompressorParameters& parameters,
+                            double& envelopeDb) noexcept
+{
+    const double level = std::fabs(static_cast<double>(sample)) + SimpleComp::kDcOffset;
+    double overDb = 0.0;
+    if (level >= parameters.quietBelow)
+    {
+        overDb = std::log(level) * kNaturalLogToDb - parameters.thresholdDb;
+        if (overDb < 0.0)
+            overDb = 0.0;
+    }
+    overDb += SimpleComp::kDcOffset;
+    if (overDb > envelopeDb)
+        envelopeDb = overDb + parameters.attackCoefficient * (envelopeDb - overDb);
+    else
+        envelopeDb = overDb + parameters.releaseCoefficient * (envelopeDb - overDb);
+    const double excessDb = envelopeDb - SimpleComp::kDcOffset;
+    // No excess left: the gain is exactly 1.
+    if (excessDb == 0.0)
+        return sample;
+    const double gain = std::exp(excessDb * (parameters.ratio - 1.0) * kDbToNaturalLog);
+    return static_cast<float>(static_cast<double>(sample) * gain * gain);
+}
+
+// Where a channel's processed samples go: the two sends, then fader and pan
+// onto the output pairs. Values for one block.
+struct ChannelMix
+{
+    float preFaderSend;
+    float postFaderSend;
+    float fader;
+    float panLeft;
+    float panRight;
+    bool toPairOne;
+    bool toPairTwo;
+};
+
+struct MixTargets
+{
+    float* __restrict sendOneLeft;
+    float* __restrict sendOneRight;
+    float* __restrict sendTwoLeft;
+    float* __restrict sendTwoRight;
+    float* __restrict outputOneLeft;
+    float* __restrict outputOneRight;
+    float* __restrict outputTwoLeft;
+    float* __restrict outputTwoRight;
+};
+
+// A mono channel reaches both sides of each send equally: its send is added
+// on the left and the left copied to the right, before the stereo channels
+// add their own right sides.
+void mixMonoChannel(const float* __restrict samples, const ChannelMix& mix,
+                    const MixTargets& targets, long frames) noexcept
+{
+    const float preFaderSend = mix.preFaderSend;
+    const float postFaderSend = mix.postFaderSend;
+    const float fader = mix.fader;
+    const float panLeft = mix.panLeft;
+    const float panRight = mix.panRight;
+    for (long frame = 0; frame < frames; ++frame)
+    {
+        const float sample = samples[frame];
+        targets.sendOneLeft[frame] += preFaderSend * sample;
+        targets.sendOneRight[frame] = targets.sendOneLeft[frame];
+        const float faded = sample * fader;
+        targets.sendTwoLeft[frame] += postFaderSend * faded;
+        targets.sendTwoRight[frame] = targets.sendTwoLeft[frame];
+        if (mix.toPairOne)
+        {
+            targets.outputOneLeft[frame] += panLeft * faded;
+            targets.outputOneRight[frame] += panRight * faded;
+        }
+        if (mix.toPairTwo)
+        {
+            targets.outputTwoLeft[frame] += panLeft * faded;
+            targets.outputTwoRight[frame] += panRight * faded;
+        }
+    }
+}
+
+void mixStereoChannel(const float* __restrict left, const float* __restrict right,
+                      const ChannelMix& mix, const MixTargets& targets, long frames) noexcept
+{
+    const float preFaderSend = mix.preFaderSend;
+    const float postFaderSend = mix.postFaderSend;
+    const float fader = mix.fader;
+    const float panLeft = mix.panLeft;
+    const float panRight = mix.panRight;
+    for (long frame = 0; frame < frames; ++frame)
+    {
+        targets.sendOneLeft[frame] += preFaderSend * left[frame];
+        targets.sendOneRight[frame] += preFaderSend * right[frame];
+        const float fadedLeft = left[frame] * fader;
+        const float fadedRight = right[frame] * fader;
+        targets.sendTwoLeft[frame] += postFaderSend * fadedLeft;
+        targets.sendTwoRight[frame] += postFaderSend * fadedRight;
+        if (mix.toPairOne)
+        {
+            targets.outputOneLeft[frame] += panLeft * fadedLeft;
+            targets.outputOneRight[frame] += panRight * fadedRight;
+        }
+        if (mix.toPairTwo)
+        {
+            targets.outputTwoLeft[frame] += panLeft * fadedLeft;
+            targets.outputTwoRight[frame] += panRight * fadedRight;
+        }
+    }
+}
+
+inline float meterDecibels(float peak) noexcept
+{
+    return 20.0f * std::log10(peak);
+}
+
+} // namespace
+
+// One channel's control values, read once per block.
+struct MixerEngine::ChannelSettings
+{
+    bool running = false;
+    bool compressorOn = false;
+    int sourceItem = 0;
+    float trim = 1.0f;
+    ChannelMix mix{};
+    const float* monoInput = nullptr;
+};
+
+// Everything one piece of a block needs, read from the controls once so the
+// whole piece sees one consistent set of values.
+struct MixerEngine::BlockSetup
+{
+    std::array<ChannelSettings, MixerControlState::kChannelCount> channels;
+    std::array<float*, kDeviceOutputsUsed> outputs{};
+    MixTargets targets{};
+    bool hasSecondPair = false;
+    std::array<float, MixerControlState::kReturnCount> returnGain{};
+    std::array<bool, MixerControlState::kReturnCount> returnToPairOne{};
+    std::array<bool, MixerControlState::kReturnCount> returnToPairTwo{};
+    float recordGain = 0.0f;
+    bool recordFromPairOne = false;
+    bool recordFromPairTwo = false;
+    std::array<float, MixerControlState::kMasterCount> masterGain{};
+    std::array<float, kDeviceOutputsUsed> outputPeaks{};
+    CompressorParameters compressor{};
+};
+
+MixerEngine::MixerEngine()
+    : m_bufferStorage(std::make_unique<float[]>(static_cast<size_t>(kBufferCount) * kMaxFrames))
+{
+    for (int index = 0; index < kBufferCount; ++index)
+        m_workBuffers[index] = m_bufferStorage.get() + static_cast<size_t>(index) * kMaxFrames;
+    for (int channelIndex = 0; channelIndex < MixerControlState::kChannelCount; ++channelIndex)
+    {
+        for (int band = 0; band < kBandCount; ++band)
+            recomputeEqualiser(channelIndex, band);
+    }
+    ConfigureCompressor();
+}
+
+MixerEngine::~MixerEngine() = default;
+
+void MixerEngine::SetSampleRate(float sampleRate)
+{
+    m_sources.propagateSampleRate(sampleRate);
+    if (!(sampleRate > 0.0f) || !std::isfinite(sampleRate))
+        return;
+    // Keep the equaliser bands and the compressor times right at the new
+    // rate; a stopped engine (0.0) keeps the last running rate for them.
+    m_filterSampleRate = sampleRate;
+    for (int channelIndex = 0; channelIndex < MixerControlState::kChannelCount; ++channelIndex)
+    {
+        for (int band = 0; band < kBandCount; ++band)
+            recomputeEqualiser(channelIndex, band);
+    }
+    m_compressor.setSampleRate(m_filterSampleRate);
+}
+
+void MixerEngine::SetSources(RackProcessor* mp3, RackProcessor* cd, RackProcessor* vsti,
+                             RackProcessor* effect, RackProcessor* recorder, RackProcessor* loop,
+                             RackProcessor* pads)
+{
+    m_sources.setEntries(mp3, cd, vsti, effect, recorder, loop, pads);
+    UpdateRouting();
+}
+
+void MixerEngine::UpdateRouting()
+{
+    std::array<int, MixerSourceTable::kSelectableSourceCount> stereoSelectorItems{};
+    for (int stereo = 0; stereo < MixerSourceTable::kSelectableSourceCount; ++stereo)
+        stereoSelectorItems[stereo] =
+            m_controls.channels[MixerControlState::kMonoChannelCount + stereo].source.load();
+    m_sources.updateRouting(stereoSelectorItems);
+}
+
+void MixerEngine::SetEqualiserGain(int channelIndex, int band, int gainDb)
+{
+    if (channelIndex < 0 || channelIndex >= MixerControlState::kChannelCount || band < 0 ||
+        band >= kBandCount)
+        return;
+    gainDb = std::clamp(gainDb, mixer_ranges::kEqualiser.minimum, mixer_ranges::kEqualiser.maximum);
+    m_controls.channels[channelIndex].equaliserGainDb[band].store(gainDb);
+    recomputeEqualiser(channelIndex, band);
+}
+
+bool MixerEngine::OnEqualiserKnob(int commandId, int knobValue)
+{
+    if (commandId < kFirstEqualiserKnobId || commandId > kLastEqualiserKnobId)
+        return false;
+    const int offset = commandId - kFirstEqualiserKnobId;
+    SetEqualiserGain(offset / kBandCount, offset % kBandCount, knobValue);
+    return true;
+}
+
+void MixerEngine::recomputeEqualiser(int channelIndex, int band)
+{
+    const int gainDb = m_controls.channels[channelIndex].equaliserGainDb[band].load();
+    m_equaliserFilters[channelIndex * kBandCount + band].calc_filter_coeffs(
+        CFxRbjFilter::PeakingEqualiser, kEqualiserBands[band].frequency, m_filterSampleRate,
+        kEqualiserBands[band].quality, gainDb, false);
+}
+
+void MixerEngine::ConfigureCompressor()
+{
+    m_compressor.setRatio(kCompressorRatio);
+    m_compressor.setThreshold(kCompressorThresholdDb);
+    m_compressor.setAttack(kCompressorAttackMs);
+    m_compressor.setRelease(kCompressorReleaseMs);
+    m_compressor.setSampleRate(m_filterSampleRate);
+    m_compressor.initRuntime();
+}
+
+void MixerEngine::Process(float** in, float** out, long numIn, long numOut, long frames) noexcept
+{
+    if (frames <= 0)
+        return;
+    if (in == nullptr || numIn < 0)
+        numIn = 0;
+    if (out == nullptr || numOut < 0)
+        numOut = 0;
+    const long usableInputs = std::min<long>(numIn, kDeviceInputsUsed);
+    const long usableOutputs = std::min<long>(numOut, kDeviceOutputsUsed);
+
+    // A block longer than the work buffers runs as several pieces; a device
+    // with fewer than two outputs mixes pair 1 into stand-in buffers, so the
+    // sources, sends and record feed still run.
+    for (long offset = 0; offset < frames; offset += kMaxFrames)
+    {
+        const long pieceFrames = std::min(kMaxFrames, frames - offset);
+        std::array<float*, kDeviceInputsUsed> pieceInputs{};
+        for (long channel = 0; channel < kDeviceInputsUsed; ++channel)
+            pieceInputs[channel] =
+                channel < usableInputs ? in[channel] + offset : m_workBuffers[kSilentInput];
+        std::array<float*, kDeviceOutputsUsed> pieceOutputs{};
+        for (long channel = 0; channel < kDeviceOutputsUsed; ++channel)
+        {
+            if (channel < usableOutputs)
+                pieceOutputs[channel] = out[channel] + offset;
+            else if (channel < 2)
+                pieceOutputs[channel] = m_workBuffers[kStandInOutputLeft + channel];
+        }
+        processPiece(pieceInputs.data(), numIn, pieceOutputs.data(), numOut, pieceFrames);
+    }
+}
+
+void MixerEngine::processPiece(float* const* inputs, long numIn, float* const* outputs, long numOut,
+                               long frames) noexcept
+{
+    const size_t byteCount = static_cast<size_t>(frames) * sizeof(float);
+    BlockSetup block;
+    block.hasSecondPair = numOut >= 4;
+
+    // Clear the outputs this mixer owns and every work buffer.
+    for (int channel = 0; channel < kDeviceOutputsUsed; ++channel)
+    {
+        block.outputs[channel] = outputs[channel];
+        if (outputs[channel] != nullptr)
+            std::memset(outputs[channel], 0, byteCount);
+    }
+    for (int index = 0; index < kSharedWorkBufferCount; ++index)
+        std::memset(m_workBuffers[index], 0, byteCount);
+    block.targets = {m_workBuffers[kSendOneLeft],
+                     m_workBuffers[kSendOneRight],
+                     m_workBuffers[kSendTwoLeft],
+                     m_workBuffers[kSendTwoRight],
+                     outputs[0],
+                     outputs[1],
+                     outputs[2],
+                     outputs[3]};
+    if (numIn < 2)
+        std::memset(m_workBuffers[kSilentInput], 0, byteCount);
+
+    // Read the controls once and decide which channels run.
+    const long monoInputLimit = std::min<long>(numIn, kDeviceInputsUsed);
+    for (int channelIndex = 0; channelIndex < MixerControlState::kChannelCount; ++channelIndex)
+    {
+        const MixerChannelControls& controls = m_controls.channels[channelIndex];
+        ChannelSettings& settings = block.channels[channelIndex];
+        settings.sourceItem = controls.source.load(std::memory_order_relaxed);
+        settings.trim = m_gainLaws.trim(controls.gainDb.load(std::memory_order_relaxed));
+        settings.compressorOn = MixerControlState::isMonoChannel(channelIndex) &&
+                                controls.compressorOn.load(std::memory_order_relaxed);
+        const int pan = controls.pan.load(std::memory_order_relaxed);
+        settings.mix = {m_gainLaws.fader(controls.preFaderSend.load(std::memory_order_relaxed)),
+                        m_gainLaws.fader(controls.postFaderSend.load(std::memory_order_relaxed)),
+                        m_gainLaws.fader(controls.fader.load(std::memory_order_relaxed)),
+                        m_gainLaws.panLeft(pan),
+                        m_gainLaws.panRight(pan),
+                        controls.toOutputPairOne.load(std::memory_order_relaxed),
+                        block.hasSecondPair &&
+                            controls.toOutputPairTwo.load(std::memory_order_relaxed)};
+    }
+    // Mono channels: an input the device has; channel 2 never takes channel
+    // 1's input.
+    for (int channelIndex = 0; channelIndex < MixerControlState::kMonoChannelCount; ++channelIndex)
+    {
+        ChannelSettings& settings = block.channels[channelIndex];
+        settings.running = settings.sourceItem >= 1 && settings.sourceItem <= monoInputLimit;
+        if (channelIndex == 1 && settings.sourceItem == block.channels[0].sourceItem)
+            settings.running = false;
+        if (settings.running)
+            settings.monoInput = inputs[settings.sourceItem - 1];
+    }
+    // Stereo channels: a selected source; channels 6 and 7 step aside for
+    // their left neighbour when it selects the same source.
+    for (int channelIndex = MixerControlState::kMonoChannelCount;
+         channelIndex < MixerControlState::kChannelCount; ++channelIndex)
+    {
+        ChannelSettings& settings = block.channels[channelIndex];
+        settings.running = settings.sourceItem >= 1 &&
+                           settings.sourceItem <= MixerSourceTable::kSelectableSourceCount;
+        if (channelIndex >= 5 && settings.sourceItem == block.channels[channelIndex - 1].sourceItem)
+            settings.running = false;
+    }
+
+    for (int send = 0; send < MixerControlState::kReturnCount; ++send)
+    {
+        block.returnGain[send] =
+            m_gainLaws.fader(m_controls.returnLevel[send].load(std::memory_order_relaxed));
+        block.returnToPairOne[send] =
+            m_controls.returnToOutputPairOne[send].load(std::memory_order_relaxed);
+        block.returnToPairTwo[send] =
+            m_controls.returnToOutputPairTwo[send].load(std::memory_order_relaxed);
+    }
+    block.recordGain = m_gainLaws.fader(m_controls.recordLevel.load(std::memory_order_relaxed));
+    block.recordFromPairOne = m_controls.recordFromOutputPairOne.load(std::memory_order_relaxed);
+    block.recordFromPairTwo = m_controls.recordFromOutputPairTwo.load(std::memory_order_relaxed);
+    for (int master = 0; master < MixerControlState::kMasterCount; ++master)
+        block.masterGain[master] =
+            m_gainLaws.fader(m_controls.masterLevel[master].load(std::memory_order_relaxed));
+    const double thresholdDb = m_compressor.getThreshold();
+    block.compressor = {thresholdDb, m_compressor.getRatio(), m_compressor.getAttackCoefficient(),
+                        m_compressor.getReleaseCoefficient(),
+                        std::pow(10.0, thresholdDb / 20.0) * (1.0 - 1e-9)};
+
+    // Pull the sources of the running stereo channels, in channel order. The
+    // callee gets its own copies of the pointer arrays.
+    for (int channelIndex = MixerControlState::kMonoChannelCount;
+         channelIndex < MixerControlState::kChannelCount; ++channelIndex)
+    {
+        const ChannelSettings& settings = block.channels[channelIndex];
+        if (!settings.running)
+            continue;
+        RackProcessor* source = m_sources.entry(settings.sourceItem);
+        if (source == nullptr)
+            continue;
+        const int firstBuffer =
+            kFirstStereoChannelBuffer + 2 * (channelIndex - MixerControlState::kMonoChannelCount);
+        std::array<float*, 2> sourceInputs{inputs[0], inputs[1]};
+        std::array<float*, 2> channelBuffers{m_workBuffers[firstBuffer],
+                                             m_workBuffers[firstBuffer + 1]};
+        source->Process(sourceInputs.data(), channelBuffers.data(), 2, 2, frames);
+    }
+
+    // The channel strips.
+    m_channelPeaks.fill(kPeakFloor);
+    block.outputPeaks.fill(kPeakFloor);
+    for (CFxRbjFilter& filter : m_equaliserFilters)
+        filter.acquireCoefficients();
+    processMonoChannels(block, frames);
+    for (int channelIndex = MixerControlState::kMonoChannelCount;
+         channelIndex < MixerControlState::kChannelCount; ++channelIndex)
+    {
+        if (block.channels[channelIndex].running)
+            processStereoChannel(block, channelIndex, frames);
+    }
+
+    // The effects turn send 1 into return 1 and send 2 into return 2.
+    if (RackProcessor* effect = m_sources.entry(MixerSourceTable::DualEffect))
+    {
+        std::array<float*, 4> sendBuffers{};
+        std::array<float*, 4> returnBuffers{};
+        for (int index = 0; index < 4; ++index)
+        {
+            sendBuffers[index] = m_workBuffers[kSendOneLeft + index];
+            returnBuffers[index] = m_workBuffers[kReturnOneLeft + index];
+        }
+        effect->Process(sendBuffers.data(), returnBuffers.data(), 2, 2, frames);
+    }
+
+    mixReturnsRecordAndMasters(block, frames);
+
+    if (RackProcessor* recorder = m_sources.entry(MixerSourceTable::Recorder))
+    {
+        std::array<float*, 2> recordBuffers{m_workBuffers[kRecordLeft],
+                                            m_workBuffers[kRecordRight]};
+        recorder->Process(recordBuffers.data(), nullptr, 2, 0, frames);
+    }
+
+    // Meters: channels that ran, then the four outputs always.
+    if (MixerMeterSink* sink = m_meterSink.load(std::memory_order_acquire))
+    {
+        for (int channelIndex = 0; channelIndex < MixerControlState::kChannelCount; ++channelIndex)
+        {
+            if (block.channels[channelIndex].running)
+                sink->postMeterReading(channelIndex, meterDecibels(m_channelPeaks[channelIndex]));
+        }
+        for (int output = 0; output < kDeviceOutputsUsed; ++output)
+            sink->postMeterReading(MixerMeterSink::firstOutputMeter() + output,
+                                   meterDecibels(block.outputPeaks[output]));
+    }
+}
+
+namespace
+{
+
+// The three bands of one channel (high, mid, low) for one block, run as one
+// chain in double: each link between two bands keeps a single history, which
+// is both the earlier band's output memory and the later band's input
+// memory, so the whole chain's memory fits in registers.
+class ChannelEqualiser
+{
+public:
+    explicit ChannelEqualiser(CFxRbjFilter* bands) noexcept : m_bands(bands)
+    {
+        const CFxRbjFilter::BlockState high = bands[0].beginBlock();
+        const CFxRbjFilter::BlockState mid = bands[1].beginBlock();
+        const CFxRbjFilter::BlockState low = bands[2].beginBlock();
+        m_high = high.coefficients;
+        m_mid = mid.coefficients;
+        m_low = low.coefficients;
+        m_input1 = high.input1;
+        m_input2 = high.input2;
+        m_highOutput1 = high.output1;
+        m_highOutput2 = high.output2;
+        m_midOutput1 = mid.output1;
+        m_midOutput2 = mid.output2;
+        m_lowOutput1 = low.output1;
+        m_lowOutput2 = low.output2;
+    }
+
+    float filter(float sample) noexcept
+    {
+        const double high = CFxRbjFilter::nextOutput(*m_high, sample, m_input1, m_input2,
+                                                     m_highOutput1, m_highOutput2);
+        const double mid = CFxRbjFilter::nextOutput(*m_mid, high, m_highOutput1, m_highOutput2,
+                                                    m_midOutput1, m_midOutput2);
+        const double low = CFxRbjFilter::nextOutput(*m_low, mid, m_midOutput1, m_midOutput2,
+                                                    m_lowOutput1, m_lowOutput2);
+        m_input2 = m_input1;
+        m_input1 = sample;
+        m_highOutput2 = m_highOutput1;
+        m_highOutput1 = high;
+        m_midOutput2 = m_midOutput1;
+        m_midOutput1 = mid;
+        m_lowOutput2 = m_lowOutput1;
+        m_lowOutput1 = low;
+        return static_cast<float>(low);
+    }
+
+    // Writes the chain's memory back into the three filters.
+    void finish() noexcept
+    {
+        m_bands[0].endBlock({m_high, m_input1, m_input2, m_highOutput1, m_highOutput2});
+        m_bands[1].endBlock({m_mid, m_highOutput1, m_highOutput2, m_midOutput1, m_midOutput2});
+        m_bands[2].endBlock({m_low, m_midOutput1, m_midOutput2, m_lowOutput1, m_lowOutput2});
+    }
+
+private:
+    CFxRbjFilter* m_bands;
+    const CFxRbjFilter::Coefficients* m_high;
+    const CFxRbjFilter::Coefficients* m_mid;
+    const CFxRbjFilter::Coefficients* m_low;
+    double m_input1, m_input2;
+    double m_highOutput1, m_highOutput2;
+    double m_midOutput1, m_midOutput2;
+    double m_lowOutput1, m_lowOutput2;
+};
+
+} // namespace
+
+void MixerEngine::processMonoChannels(const BlockSetup& block, long frames) noexcept
+{
+    const ChannelSettings& first = block.channels[0];
+    const ChannelSettings& second = block.channels[1];
+    if (!first.running && !second.running)
+        return;
+
+    // Trim, compressor, peak and equaliser, frame by frame with both
+    // channels inside, so channel 1's compressor step runs before channel
+    // 2's on the shared envelope.
+    const CompressorParameters compressor = block.compressor;
+    double envelopeDb = m_compressor.getEnvelopeDb();
+    ChannelEqualiser firstEqualiser(&m_equaliserFilters[0]);
+    ChannelEqualiser secondEqualiser(&m_equaliserFilters[kBandCount]);
+    float firstPeak = m_channelPeaks[0];
+    float secondPeak = m_channelPeaks[1];
+    float* const firstProcessed = m_workBuffers[kFirstMonoChannelBuffer];
+    float* const secondProcessed = m_workBuffers[kFirstMonoChannelBuffer + 1];
+
+    auto runStrip =
+        [&](float sample, const ChannelSettings& settings, float& peak, ChannelEqualiser& equaliser)
+    {
+        sample *= settings.trim;
+        if (settings.compressorOn)
+            sample = compressSample(sample, compressor, envelopeDb);
+        peak = std::max(peak, std::fabs(sample));
+        if (peak > kPeakFloor)
+            sample = equaliser.filter(sample);
+        return sample;
+    };
+    for (long frame = 0; frame < frames; ++frame)
+    {
+        if (first.running)
+            firstProcessed[frame] =
+                runStrip(first.monoInput[frame], first, firstPeak, firstEqualiser);
+        if (second.running)
+            secondProcessed[frame] =
+                runStrip(second.monoInput[frame], second, secondPeak, secondEqualiser);
+    }
+    m_compressor.setEnvelopeDb(envelopeDb);
+    m_channelPeaks[0] = firstPeak;
+    m_channelPeaks[1] = secondPeak;
+    firstEqualiser.finish();
+    secondEqualiser.finish();
+
+    // Sends, fader and pan, channel 1 first.
+    if (first.running)
+        mixMonoChannel(firstProcessed, first.mix, block.targets, frames);
+    if (second.running)
+        mixMonoChannel(secondProcessed, second.mix, block.targets, frames);
+}
+
+void MixerEngine::processStereoChannel(const BlockSetup& block, int channelIndex,
+                                       long frames) noexcept
+{
+    const ChannelSettings& settings = block.channels[channelIndex];
+    const int firstBuffer =
+        kFirstStereoChannelBuffer + 2 * (channelIndex - MixerControlState::kMonoChannelCount);
+    float* const channelLeft = m_workBuffers[firstBuffer];
+    float* const channelRight = m_workBuffers[firstBuffer + 1];
+
+    // Trim, peak and equaliser, in place in the channel's buffers. Both
+    // sides share the channel's three filters (and their memory): left then
+    // right in every frame.
+    const float trim = settings.trim;
+    ChannelEqualiser equaliser(&m_equaliserFilters[channelIndex * kBandCount]);
+    float peak = m_channelPeaks[channelIndex];
+    for (long frame = 0; frame < frames; ++frame)
+    {
+        float left = channelLeft[frame] * trim;
+        float right = channelRight[frame] * trim;
+        const float leftMagnitude = std::fabs(left);
+        const float rightMagnitude = std::fabs(right);
+        if (leftMagnitude > peak || rightMagnitude > peak)
+            peak = (leftMagnitude + rightMagnitude) / 2.0f;
+        if (peak > kPeakFloor)
+        {
+            left = equaliser.filter(left);
+            right = equaliser.filter(right);
+        }
+        channelLeft[frame] = left;
+        channelRight[frame] = right;
+    }
+    m_channelPeaks[channelIndex] = peak;
+    equaliser.finish();
+
+    mixStereoChannel(channelLeft, channelRight, settings.mix, block.targets, frames);
+}
+
+void MixerEngine::mixReturnsRecordAndMasters(BlockSetup& block, long frames) noexcept
+{
+    float* const outputOneLeft = block.outputs[0];
+    float* const outputOneRight = block.outputs[1];
+    float* const outputTwoLeft = block.outputs[2];
+    float* const outputTwoRight = block.outputs[3];
+    float* const recordLeft = m_workBuffers[kRecordLeft];
+    float* const recordRight = m_workBuffers[kRecordRight];
+    std::array<float, kDeviceOutputsUsed>& peaks = block.outputPeaks;
+
+    for (long frame = 0; frame < frames; ++frame)
+    {
+        // Returns onto their pairs.
+        for (int returnIndex = 0; returnIndex < MixerControlState::kReturnCount; ++returnIndex)
+        {
+            const float gain = block.returnGain[returnIndex];
+            const float left = m_workBuffers[kReturnOneLeft + 2 * returnIndex][frame];
+            const float right = m_workBuffers[kReturnOneLeft + 2 * returnIndex + 1][frame];
+            if (block.returnToPairOne[returnIndex])
+            {
+                outputOneLeft[frame] += gain * left;
+                outputOneRight[frame] += gain * right;
+            }
+            if (block.returnToPairTwo[returnIndex] && block.hasSecondPair)
+            {
+                outputTwoLeft[frame] += gain * left;
+                outputTwoRight[frame] += gain * right;
+            }
+        }
+        // The record feed: the pairs with their returns, before the masters.
+        if (block.recordFromPairOne)
+        {
+            recordLeft[frame] = block.recordGain * outputOneLeft[frame];
+            recordRight[frame] = block.recordGain * outputOneRight[frame];
+        }
+        if (block.recordFromPairTwo && block.hasSecondPair)
+        {
+            recordLeft[frame] += block.recordGain * outputTwoLeft[frame];
+            recordRight[frame] += block.recordGain * outputTwoRight[frame];
+        }
+        // Masters, one per device output.
+        outputOneLeft[frame] *= block.masterGain[0];
+        outputOneRight[frame] *= block.masterGain[1];
+        peaks[0] = std::max(peaks[0], std::fabs(outputOneLeft[frame]));
+        peaks[1] = std::max(peaks[1], std::fabs(outputOneRight[frame]));
+        if (block.hasSecondPair)
+        {
+            outputTwoLeft[frame] *= block.masterGain[2];
+            outputTwoRight[frame] *= block.masterGain[3];
+            peaks[2] = std::max(peaks[2], std::fabs(outputTwoLeft[frame]));
+            peaks[3] = std::max(peaks[3], std::fabs(outputTwoRight[frame]));
+        }
+    }
+}

@@ -1,0 +1,134 @@
+#pragma once
+
+// MixerEngine: the signal path of Corvane's seven-channel mixer, without any
+// widget. Per block it pulls the selected sources, runs two mono channels
+// (device inputs) and five stereo channels (source units) through trim,
+// compressor (mono only), three-band equaliser, sends, fader and pan onto two
+// output pairs, drives the dual effect rack with the sends, mixes the
+// returns, forms the record feed, applies the master levels, feeds the
+// recorder and posts eleven meter readings. The panel (CMixerRack) writes the
+// control values into controls(), forwards its Process and SetSampleRate
+// here and wires its meters to a MixerMeterSink.
+//
+// Threads: Process runs on the audio thread. Everything else runs on the GUI
+// thread; control values reach the audio thread through atomics, equaliser
+// coefficients through each filter's lock-free hand-over (adopted once per
+// block, so a block never mixes old and new coefficients of one filter).
+//
+// Never: Process allocates, frees, locks, waits or does I/O. All buffers are
+// allocated by the constructor.
+
+#include "app/RackProcessor.h"
+#include "mixer/MixerControlState.h"
+#include "mixer/MixerGainLaws.h"
+#include "mixer/MixerMeterSink.h"
+#include "mixer/MixerSourceTable.h"
+#include "utilkit/FxRbjFilter.h"
+#include "utilkit/SimpleComp.h"
+
+#include <array>
+#include <atomic>
+#include <memory>
+
+class MixerEngine
+{
+public:
+    // Longest piece the work buffers hold (MIXER_MAX_FRAMES); longer blocks
+    // are processed in pieces of this size.
+    static constexpr long kMaxFrames = 2048;
+    static constexpr int kBandCount = 3; // high, mid, low
+    static constexpr int kFirstEqualiserKnobId = 300;
+    static constexpr int kLastEqualiserKnobId =
+        kFirstEqualiserKnobId + MixerControlState::kChannelCount * kBandCount - 1;
+
+    MixerEngine();
+    ~MixerEngine();
+    MixerEngine(const MixerEngine&) = delete;
+    MixerEngine& operator=(const MixerEngine&) = delete;
+
+    // Any thread: the control values the panel writes and the audio thread
+    // reads.
+    MixerControlState& controls() noexcept { return m_controls; }
+    const MixerControlState& controls() const noexcept { return m_controls; }
+
+    // Audio thread. One block from the device: in/out hold numIn/numOut
+    // channel buffers of `frames` samples. Output entries 0..3 are device
+    // outputs 1..4. Any frame count, and any output count, is handled.
+    void Process(float** in, float** out, long numIn, long numOut, long frames) noexcept;
+
+    // GUI thread, device stopped. Passes a running rate to the seven table
+    // units and sets their running flags, or (0.0) clears the flags. A
+    // running rate also becomes the rate of the equaliser and compressor.
+    void SetSampleRate(float sampleRate);
+
+    // GUI thread. Fills the source table (argument order of the view's call)
+    // and refreshes the routed flags.
+    void SetSources(RackProcessor* mp3, RackProcessor* cd, RackProcessor* vsti,
+                    RackProcessor* effect, RackProcessor* recorder, RackProcessor* loop,
+                    RackProcessor* pads);
+    // GUI thread. Call after a stereo selector changed (ids 1152..1156).
+    void UpdateRouting();
+    MixerSourceTable& sourceTable() noexcept { return m_sources; }
+
+    // GUI thread. Stores a band's gain (clamped to -15..+15 dB) and
+    // recomputes its peaking filter; takes effect from the next block.
+    void SetEqualiserGain(int channelIndex, int band, int gainDb);
+    // GUI thread. The equaliser knobs' command ids: 300 + 3 x channel index +
+    // band. Returns false for any other id.
+    bool OnEqualiserKnob(int commandId, int knobValue);
+    static int EqualiserKnobId(int channelIndex, int band)
+    {
+        return kFirstEqualiserKnobId + kBandCount * channelIndex + band;
+    }
+
+    // GUI thread, device stopped. The compressor's set-up: ratio 0, threshold
+    // -6 dB, attack 2.5 ms, release 500 ms, the current rate, envelope reset.
+    void ConfigureCompressor();
+
+    // GUI thread. Where the meter readings go (nullptr: nowhere).
+    void setMeterSink(MixerMeterSink* sink) noexcept
+    {
+        m_meterSink.store(sink, std::memory_order_release);
+    }
+
+    // The rate the equaliser and compressor are computed for: the last
+    // running rate, 44100 Hz before the first.
+    double filterSampleRate() const { return m_filterSampleRate; }
+    const MixerGainLaws& gainLaws() const noexcept { return m_gainLaws; }
+    // Audio thread (or tests while no block runs).
+    const CFxRbjFilter& equaliserFilter(int channelIndex, int band) const
+    {
+        return m_equaliserFilters[channelIndex * kBandCount + band];
+    }
+    const SimpleComp& compressor() const noexcept { return m_compressor; }
+
+private:
+    struct BlockSetup;
+    struct ChannelSettings;
+
+    void processPiece(float* const* inputs, long numIn, float* const* outputs, long numOut,
+                      long frames) noexcept;
+    void processMonoChannels(const BlockSetup& block, long frames) noexcept;
+    void processStereoChannel(const BlockSetup& block, int channelIndex, long frames) noexcept;
+    void mixReturnsRecordAndMasters(BlockSetup& block, long frames) noexcept;
+    void recomputeEqualiser(int channelIndex, int band);
+    float* workBuffer(int index) const noexcept { return m_workBuffers[index]; }
+
+    MixerControlState m_controls;
+    MixerGainLaws m_gainLaws;
+    MixerSourceTable m_sources;
+    std::array<CFxRbjFilter, MixerControlState::kChannelCount * kBandCount> m_equaliserFilters;
+    // One compressor for both mono channels: they share one envelope.
+    SimpleComp m_compressor;
+    std::atomic<MixerMeterSink*> m_meterSink{nullptr};
+    double m_filterSampleRate = 44100.0;
+
+    // One allocation holds the 20 work buffers (sends, returns, record feed,
+    // the stereo channels' sides), two stand-in outputs for devices with
+    // fewer than two outputs, one silent stand-in input and the two mono
+    // channels after their equaliser.
+    std::unique_ptr<float[]> m_bufferStorage;
+    std::array<float*, 25> m_workBuffers{};
+    // Per-channel block peaks (audio thread).
+    std::array<float, MixerControlState::kChannelCount> m_channelPeaks{};
+};

@@ -1,0 +1,510 @@
+#include "mixer/MixerEngine.h"
+#include "mixer/MixerMeterReadings.h"
+#include "mixer/MixerTestUnits.h"
+
+#include "platform/Denormals.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+#include <random>
+#include <vector>
+
+namespace
+{
+
+constexpr long kBlockFrames = 256;
+constexpr int kOutputOne = 0;
+constexpr int kOutputTwo = 1;
+constexpr int kOutputThree = 2;
+constexpr int kOutputFour = 3;
+
+class MixerEngineTest : public ::testing::Test
+{
+protected:
+    MixerEngineTest()
+    {
+        std::mt19937 generator(11);
+        std::uniform_real_distribution<float> noise(-0.5f, 0.5f);
+        for (auto& input : inputs)
+        {
+            input.resize(kLongest);
+            for (float& sample : input)
+                sample = noise(generator);
+        }
+        for (auto& output : outputs)
+            output.assign(kLongest, 99.0f);
+        engine.setMeterSink(&meters);
+        engine.SetSources(&mp3, &cd, &vsti, &effect, &recorder, &loop, &pads);
+    }
+
+    // One block from a device with `numIn` inputs and `numOut` outputs.
+    void runBlock(long frames = kBlockFrames, long numOut = 4, long numIn = 4)
+    {
+        std::array<float*, 4> in{inputs[0].data(), inputs[1].data(), inputs[2].data(),
+                                 inputs[3].data()};
+        std::array<float*, 4> out{outputs[0].data(), outputs[1].data(), outputs[2].data(),
+                                  outputs[3].data()};
+        engine.Process(in.data(), out.data(), numIn, numOut, frames);
+    }
+
+    MixerChannelControls& channel(int number) { return engine.controls().channels[number - 1]; }
+
+    // Channel 1 on input 1 at unity to outputs 1 and 2.
+    void unityMonoChannelOne()
+    {
+        channel(1).source = 1;
+        channel(1).fader = 100;
+        engine.controls().masterLevel[0] = 100;
+        engine.controls().masterLevel[1] = 100;
+    }
+
+    void fillInput(int index, float value)
+    {
+        std::fill(inputs[index].begin(), inputs[index].end(), value);
+    }
+
+    static constexpr long kLongest = 6000;
+    platform::ScopedNoDenormals noDenormals;
+    std::array<std::vector<float>, 4> inputs;
+    std::array<std::vector<float>, 4> outputs;
+    ConstantSource mp3{0.5f, -0.25f};
+    ConstantSource cd{0.3f, 0.1f};
+    ConstantSource vsti{0.2f, 0.2f};
+    ConstantSource loop{-0.4f, 0.4f};
+    ConstantSource pads{0.125f, 0.0625f};
+    ScalingEffect effect{0.5f};
+    CapturingRecorder recorder;
+    MixerMeterReadings meters;
+    MixerEngine engine;
+};
+
+} // namespace
+
+TEST_F(MixerEngineTest, DefaultControlsGiveExactSilenceWhateverTheSourcesPlay)
+{
+    // Every channel selected, everything else at its first-start default.
+    channel(1).source = 1;
+    channel(2).source = 2;
+    for (int number = 3; number <= 7; ++number)
+        channel(number).source = number - 2;
+    engine.controls().returnToOutputPairTwo[0] = true;
+    runBlock();
+    for (int output = 0; output < 4; ++output)
+    {
+        for (long frame = 0; frame < kBlockFrames; ++frame)
+            ASSERT_EQ(outputs[output][frame], 0.0f) << "output " << output + 1;
+    }
+    for (long frame = 0; frame < kBlockFrames; ++frame)
+        ASSERT_EQ(recorder.left[frame], 0.0f);
+    EXPECT_EQ(mp3.processCalls, 1);
+}
+
+TEST_F(MixerEngineTest, UnityMonoChannelPassesItsInputUnchanged)
+{
+    unityMonoChannelOne();
+    runBlock();
+    for (long frame = 0; frame < kBlockFrames; ++frame)
+    {
+        ASSERT_EQ(outputs[kOutputOne][frame], inputs[0][frame]) << frame;
+        ASSERT_EQ(outputs[kOutputTwo][frame], inputs[0][frame]) << frame;
+        // Pair 2 is not assigned; its outputs are cleared.
+        ASSERT_EQ(outputs[kOutputThree][frame], 0.0f);
+    }
+}
+
+TEST_F(MixerEngineTest, PanLawOnAMonoChannel)
+{
+    unityMonoChannelOne();
+    fillInput(0, 0.8f);
+    struct Expectation
+    {
+        int pan;
+        float left, right;
+    };
+    for (const Expectation& expectation :
+         {Expectation{0, 0.8f, 0.0f}, Expectation{100, 0.0f, 0.8f}, Expectation{25, 0.8f, 0.4f},
+          Expectation{50, 0.8f, 0.8f}})
+    {
+        channel(1).pan = expectation.pan;
+        runBlock();
+        EXPECT_FLOAT_EQ(outputs[kOutputOne][10], expectation.left) << "pan " << expectation.pan;
+        EXPECT_FLOAT_EQ(outputs[kOutputTwo][10], expectation.right) << "pan " << expectation.pan;
+    }
+}
+
+TEST_F(MixerEngineTest, FaderLawIncludingTheJumpBetween29And30)
+{
+    unityMonoChannelOne();
+    fillInput(0, 0.5f);
+    channel(1).fader = 110;
+    runBlock();
+    EXPECT_NEAR(20.0 * std::log10(outputs[kOutputOne][5] / 0.5), 2.5, 1e-5);
+
+    // 10^(-4/3) x 29/30 = 0.04486869 (quoted rounded as 0.0448694).
+    channel(1).fader = 29;
+    runBlock();
+    EXPECT_NEAR(outputs[kOutputOne][5] / 0.5, 0.04486869, 1e-8);
+    EXPECT_NEAR(outputs[kOutputOne][5] / 0.5, 0.0448694, 1e-6);
+    channel(1).fader = 30;
+    runBlock();
+    EXPECT_NEAR(outputs[kOutputOne][5] / 0.5, 0.0681292, 1e-7);
+    EXPECT_GT(engine.gainLaws().fader(30) - engine.gainLaws().fader(29), 0.023f);
+
+    // Trim: +6 dB of gain doubles (within the law's 10^(6/20)).
+    channel(1).fader = 100;
+    channel(1).gainDb = 6;
+    runBlock();
+    EXPECT_NEAR(outputs[kOutputOne][5] / 0.5, std::pow(10.0, 0.3), 1e-6);
+}
+
+TEST_F(MixerEngineTest, ChannelTwoNeverTakesChannelOnesInput)
+{
+    unityMonoChannelOne();
+    channel(2).source = 1;
+    channel(2).fader = 100;
+    runBlock();
+    // Only channel 1 carries input 1 (not doubled).
+    EXPECT_EQ(outputs[kOutputOne][3], inputs[0][3]);
+    EXPECT_EQ(meters.readingCount(0), 1u);
+    EXPECT_EQ(meters.readingCount(1), 0u);
+
+    // On another input channel 2 runs and adds its own.
+    channel(2).source = 2;
+    runBlock();
+    EXPECT_FLOAT_EQ(outputs[kOutputOne][3], inputs[0][3] + inputs[1][3]);
+    EXPECT_EQ(meters.readingCount(1), 1u);
+}
+
+TEST_F(MixerEngineTest, AnInputTheDeviceLacksSilencesTheMonoChannel)
+{
+    unityMonoChannelOne();
+    channel(1).source = 3;
+    runBlock(kBlockFrames, 4, 2);
+    EXPECT_EQ(outputs[kOutputOne][3], 0.0f);
+    EXPECT_EQ(meters.readingCount(0), 0u);
+}
+
+TEST_F(MixerEngineTest, OnlyNeighbouringChannelsSixAndSevenShareASourceOnce)
+{
+    // Channels 3 and 4 on one source process it twice.
+    channel(3).source = MixerSourceTable::Mp3Player;
+    channel(4).source = MixerSourceTable::Mp3Player;
+    // Channels 5, 6 and 7 on one source process it once, through channel 5.
+    channel(5).source = MixerSourceTable::CdPlayer;
+    channel(6).source = MixerSourceTable::CdPlayer;
+    channel(7).source = MixerSourceTable::CdPlayer;
+    for (int number = 3; number <= 7; ++number)
+        channel(number).fader = 100;
+    engine.controls().masterLevel[0] = 100;
+    runBlock();
+    EXPECT_EQ(mp3.processCalls, 2);
+    EXPECT_EQ(cd.processCalls, 1);
+    EXPECT_FLOAT_EQ(outputs[kOutputOne][0], 0.5f + 0.5f + 0.3f);
+    EXPECT_EQ(meters.readingCount(5), 0u);
+    EXPECT_EQ(meters.readingCount(6), 0u);
+
+    // Channel 7 is compared only with channel 6, never with channel 5.
+    channel(6).source = MixerSourceTable::LoopPlayer;
+    runBlock();
+    EXPECT_EQ(cd.processCalls, 3);
+    EXPECT_EQ(loop.processCalls, 1);
+}
+
+TEST_F(MixerEngineTest, StereoChannelAppliesTrimFaderAndPanPerSide)
+{
+    channel(3).source = MixerSourceTable::Mp3Player; // 0.5 left, -0.25 right
+    channel(3).fader = 100;
+    channel(3).pan = 75; // left at 0.5
+    channel(3).toOutputPairTwo = true;
+    for (auto& master : engine.controls().masterLevel)
+        master = 100;
+    runBlock();
+    EXPECT_FLOAT_EQ(outputs[kOutputOne][7], 0.25f);
+    EXPECT_FLOAT_EQ(outputs[kOutputTwo][7], -0.25f);
+    EXPECT_FLOAT_EQ(outputs[kOutputThree][7], 0.25f);
+    EXPECT_FLOAT_EQ(outputs[kOutputFour][7], -0.25f);
+    // Peak rule of a stereo channel: the mean of both sides' magnitudes.
+    EXPECT_NEAR(meters.latestDecibels(2), 20.0 * std::log10(0.375), 1e-4);
+}
+
+TEST_F(MixerEngineTest, SendsReachTheEffectAndReturnsComeBack)
+{
+    unityMonoChannelOne();
+    fillInput(0, 0.4f);
+    channel(1).preFaderSend = 100;
+    channel(1).fader = 0; // post-fader send and direct signal silent
+    channel(1).postFaderSend = 100;
+    engine.controls().returnLevel[0] = 100;
+    runBlock();
+    // Return 1 = pre send (0.4, copied to both sides) x 0.5 from the effect.
+    EXPECT_FLOAT_EQ(outputs[kOutputOne][9], 0.2f);
+    EXPECT_FLOAT_EQ(outputs[kOutputTwo][9], 0.2f);
+
+    // Post-fader send follows the fader; return 2 to pair 2 only.
+    channel(1).preFaderSend = 0;
+    channel(1).fader = 100;
+    channel(1).toOutputPairOne = false;
+    engine.controls().returnLevel[0] = 0;
+    engine.controls().returnLevel[1] = 100;
+    engine.controls().returnToOutputPairOne[1] = false;
+    engine.controls().returnToOutputPairTwo[1] = true;
+    engine.controls().masterLevel[2] = 100;
+    engine.controls().masterLevel[3] = 100;
+    runBlock();
+    EXPECT_EQ(outputs[kOutputOne][9], 0.0f);
+    EXPECT_FLOAT_EQ(outputs[kOutputThree][9], 0.2f);
+    EXPECT_FLOAT_EQ(outputs[kOutputFour][9], 0.2f);
+}
+
+TEST_F(MixerEngineTest, RecordFeedTakesThePairsBeforeTheMasters)
+{
+    channel(1).source = 1;
+    channel(1).fader = 100;
+    channel(1).toOutputPairOne = false;
+    channel(1).toOutputPairTwo = true;
+    fillInput(0, 0.6f);
+    engine.controls().masterLevel[2] = 50; // the feed must not depend on it
+    engine.controls().recordLevel = 100;
+    engine.controls().recordFromOutputPairTwo = true;
+    runBlock();
+    EXPECT_EQ(recorder.processCalls, 1);
+    EXPECT_FALSE(recorder.receivedOutputArray);
+    EXPECT_FLOAT_EQ(recorder.left[20], 0.6f);
+    EXPECT_FLOAT_EQ(recorder.right[20], 0.6f);
+    EXPECT_NEAR(outputs[kOutputThree][20], 0.6f * engine.gainLaws().fader(50), 1e-7);
+
+    // Both record buttons off: silence.
+    engine.controls().recordFromOutputPairTwo = false;
+    runBlock();
+    EXPECT_EQ(recorder.left[20], 0.0f);
+    EXPECT_EQ(recorder.right[20], 0.0f);
+}
+
+TEST_F(MixerEngineTest, TwoOutputDeviceIgnoresEverythingOnPairTwo)
+{
+    unityMonoChannelOne();
+    fillInput(0, 0.6f);
+    channel(1).toOutputPairTwo = true;
+    engine.controls().recordLevel = 100;
+    engine.controls().recordFromOutputPairTwo = true;
+    engine.controls().masterLevel[2] = 100;
+    engine.controls().masterLevel[3] = 100;
+    for (long numOut : {2L, 3L})
+    {
+        std::fill(outputs[kOutputThree].begin(), outputs[kOutputThree].end(), 99.0f);
+        std::fill(outputs[kOutputFour].begin(), outputs[kOutputFour].end(), 99.0f);
+        runBlock(kBlockFrames, numOut);
+        EXPECT_FLOAT_EQ(outputs[kOutputOne][0], 0.6f);
+        // Output 4 is not the mixer's; output 3 of a three-output device is
+        // cleared, never mixed.
+        EXPECT_EQ(outputs[kOutputFour][0], 99.0f);
+        EXPECT_EQ(outputs[kOutputThree][0], numOut == 3 ? 0.0f : 99.0f);
+        EXPECT_EQ(recorder.left[0], 0.0f);
+        EXPECT_NEAR(meters.latestDecibels(MixerMeterSink::firstOutputMeter() + 2), -100.0f, 1e-3);
+        EXPECT_NEAR(meters.latestDecibels(MixerMeterSink::firstOutputMeter() + 3), -100.0f, 1e-3);
+    }
+}
+
+TEST_F(MixerEngineTest, FewerThanTwoOutputsStillRunTheChain)
+{
+    unityMonoChannelOne();
+    fillInput(0, 0.6f);
+    engine.controls().recordLevel = 100;
+    engine.controls().recordFromOutputPairOne = true;
+    runBlock(kBlockFrames, 1);
+    EXPECT_FLOAT_EQ(outputs[kOutputOne][0], 0.6f);
+    EXPECT_EQ(outputs[kOutputTwo][0], 99.0f);
+    EXPECT_FLOAT_EQ(recorder.right[0], 0.6f);
+
+    std::array<float*, 1> in{inputs[0].data()};
+    engine.Process(in.data(), nullptr, 1, 0, kBlockFrames);
+    EXPECT_FLOAT_EQ(recorder.left[0], 0.6f);
+    engine.Process(nullptr, nullptr, 0, 0, kBlockFrames);
+    EXPECT_EQ(recorder.left[0], 0.0f);
+}
+
+TEST_F(MixerEngineTest, LongBlocksRunInPiecesWithTheSameResult)
+{
+    // Every stage that keeps state across frames is active.
+    unityMonoChannelOne();
+    channel(1).compressorOn = true;
+    channel(3).source = MixerSourceTable::Mp3Player;
+    channel(3).fader = 90;
+    engine.SetEqualiserGain(0, 1, 9);
+    engine.SetEqualiserGain(2, 2, -6);
+    const long frames = 5000;
+    runBlock(frames);
+    EXPECT_LE(mp3.longestBlock, MixerEngine::kMaxFrames);
+    const std::vector<float> whole(outputs[kOutputOne].begin(),
+                                   outputs[kOutputOne].begin() + frames);
+
+    MixerEngine reference;
+    reference.SetSources(&mp3, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+    auto& controls = reference.controls();
+    controls.channels[0].source = 1;
+    controls.channels[0].fader = 100;
+    controls.channels[0].compressorOn = true;
+    controls.channels[2].source = MixerSourceTable::Mp3Player;
+    controls.channels[2].fader = 90;
+    controls.masterLevel[0] = 100;
+    controls.masterLevel[1] = 100;
+    reference.SetEqualiserGain(0, 1, 9);
+    reference.SetEqualiserGain(2, 2, -6);
+    std::vector<float> pieced(frames);
+    std::vector<float> scratch(frames);
+    for (long offset = 0; offset < frames; offset += MixerEngine::kMaxFrames)
+    {
+        const long length = std::min(MixerEngine::kMaxFrames, frames - offset);
+        std::array<float*, 1> in{inputs[0].data() + offset};
+        std::array<float*, 2> out{pieced.data() + offset, scratch.data() + offset};
+        reference.Process(in.data(), out.data(), 1, 2, length);
+    }
+    for (long frame = 0; frame < frames; ++frame)
+        ASSERT_EQ(whole[frame], pieced[frame]) << frame;
+}
+
+TEST_F(MixerEngineTest, SilentBlockLeavesTheEqualiserMemoryUntouched)
+{
+    // Two engines with the same boosted band; one sees a silent block in
+    // between. If the filters ran on the silence their memory would decay
+    // and the next block would differ.
+    MixerEngine undisturbed;
+    for (MixerEngine* mixer : {&engine, &undisturbed})
+    {
+        auto& controls = mixer->controls();
+        controls.channels[0].source = 1;
+        controls.channels[0].fader = 100;
+        controls.masterLevel[0] = 100;
+        mixer->SetEqualiserGain(0, 0, 12);
+    }
+    std::vector<float> loud(inputs[0].begin(), inputs[0].begin() + kBlockFrames);
+    loud[0] = 0.5f; // the filters run from the block's first sample
+    std::vector<float> silent(kBlockFrames, 0.0f);
+    std::vector<float> left(kBlockFrames), right(kBlockFrames);
+    auto run = [&](MixerEngine& mixer, std::vector<float>& input)
+    {
+        std::array<float*, 1> in{input.data()};
+        std::array<float*, 2> out{left.data(), right.data()};
+        mixer.Process(in.data(), out.data(), 1, 2, kBlockFrames);
+    };
+    run(engine, loud);
+    run(undisturbed, loud);
+    run(engine, silent);
+    for (float sample : left)
+        ASSERT_EQ(sample, 0.0f);
+    run(engine, loud);
+    const std::vector<float> afterSilence = left;
+    run(undisturbed, loud);
+    EXPECT_EQ(afterSilence, left);
+}
+
+TEST_F(MixerEngineTest, CompressorLeavesQuietInputAndHalvesTheExcessTwice)
+{
+    unityMonoChannelOne();
+    channel(1).compressorOn = true;
+    // -12 dBFS steady input: below the -6 dB threshold, untouched once settled.
+    fillInput(0, 0.25f);
+    for (int block = 0; block < 20; ++block)
+        runBlock();
+    EXPECT_EQ(outputs[kOutputOne][kBlockFrames - 1], 0.25f);
+
+    // 0 dBFS: 6 dB over; ratio 0 takes the smoothed excess off twice.
+    fillInput(0, 1.0f);
+    for (int block = 0; block < 20; ++block)
+        runBlock();
+    EXPECT_NEAR(20.0 * std::log10(outputs[kOutputOne][kBlockFrames - 1]), -12.0, 1e-4);
+    EXPECT_NEAR(engine.compressor().getEnvelopeDb(), 6.0, 1e-4);
+
+    // Channel 2 shares the envelope: quiet itself, it is pulled down too
+    // while channel 1 is loud.
+    channel(2).source = 2;
+    channel(2).fader = 100;
+    channel(2).compressorOn = true;
+    channel(1).toOutputPairOne = false;
+    fillInput(1, 0.25f);
+    runBlock();
+    EXPECT_LT(outputs[kOutputOne][kBlockFrames - 1], 0.25f * 0.5f);
+}
+
+TEST_F(MixerEngineTest, EqualiserBandMeasuresItsKnobAndMovesOnlyItsOwnFilter)
+{
+    const double sampleRate = 48000.0;
+    engine.SetSampleRate(static_cast<float>(sampleRate));
+    unityMonoChannelOne();
+    const CFxRbjFilter::Coefficients otherBefore =
+        engine.equaliserFilter(1, 0).activeCoefficients();
+    ASSERT_TRUE(engine.OnEqualiserKnob(MixerEngine::EqualiserKnobId(0, 0), 12));
+    EXPECT_FALSE(engine.OnEqualiserKnob(321, 5));
+    EXPECT_EQ(engine.controls().channels[0].equaliserGainDb[0].load(), 12);
+
+    // A 6000 Hz tone through channel 1 comes out 12 dB louder. (The phase
+    // offset keeps each block's first sample above the equaliser's gate.)
+    const double step = 2.0 * std::numbers::pi * 6000.0 / sampleRate;
+    const double phaseOffset = 0.3;
+    long frameCounter = 0;
+    double inPhase = 0.0, quadrature = 0.0;
+    long measured = 0;
+    for (int block = 0; block < 40; ++block)
+    {
+        for (long frame = 0; frame < kBlockFrames; ++frame)
+            inputs[0][frame] =
+                static_cast<float>(0.1 * std::sin(step * (frameCounter + frame) + phaseOffset));
+        runBlock();
+        if (block >= 20)
+        {
+            for (long frame = 0; frame < kBlockFrames; ++frame)
+            {
+                inPhase += outputs[kOutputOne][frame] *
+                           std::sin(step * (frameCounter + frame) + phaseOffset);
+                quadrature += outputs[kOutputOne][frame] *
+                              std::cos(step * (frameCounter + frame) + phaseOffset);
+                ++measured;
+            }
+        }
+        frameCounter += kBlockFrames;
+    }
+    const double amplitude = 2.0 * std::hypot(inPhase, quadrature) / measured;
+    EXPECT_NEAR(20.0 * std::log10(amplitude / 0.1), 12.0, 0.01);
+    EXPECT_EQ(engine.equaliserFilter(1, 0).activeCoefficients().b0, otherBefore.b0);
+}
+
+TEST_F(MixerEngineTest, EqualiserAndCompressorFollowARunningRateAndSurviveAStop)
+{
+    engine.SetSampleRate(96000.0f);
+    EXPECT_EQ(engine.filterSampleRate(), 96000.0);
+    EXPECT_DOUBLE_EQ(engine.compressor().getAttackCoefficient(), std::exp(-1.0 / 240.0));
+
+    // A knob moved while the engine is stopped computes for the last rate,
+    // never for 0 Hz.
+    engine.SetSampleRate(0.0f);
+    engine.SetEqualiserGain(3, 1, 6);
+    CFxRbjFilter expected;
+    expected.calc_filter_coeffs(6, 950.0, 96000.0, 1.0, 6.0, false);
+    expected.acquireCoefficients();
+    runBlock(); // adopts the new coefficients
+    const auto& active = engine.equaliserFilter(3, 1).activeCoefficients();
+    EXPECT_EQ(active.b0, expected.activeCoefficients().b0);
+    EXPECT_EQ(active.a2, expected.activeCoefficients().a2);
+    EXPECT_TRUE(std::isfinite(active.a1));
+}
+
+TEST_F(MixerEngineTest, MetersReadTheBlockPeaks)
+{
+    unityMonoChannelOne();
+    fillInput(0, 0.5f);
+    channel(3).source = MixerSourceTable::Mp3Player;
+    runBlock();
+    EXPECT_NEAR(meters.latestDecibels(0), 20.0 * std::log10(0.5), 1e-4);
+    EXPECT_NEAR(meters.latestDecibels(MixerMeterSink::firstOutputMeter()), 20.0 * std::log10(0.5),
+                1e-4);
+    // Channel 3 runs with its fader down: its meter still reads the trimmed
+    // source (pre-fader).
+    EXPECT_EQ(meters.readingCount(2), 1u);
+    // Unmixed outputs read the floor, -100 dB.
+    EXPECT_NEAR(meters.latestDecibels(MixerMeterSink::firstOutputMeter() + 2), -100.0f, 1e-3);
+    // Channels that did not run get no reading.
+    EXPECT_EQ(meters.readingCount(1), 0u);
+    EXPECT_EQ(meters.readingCount(6), 0u);
+}
