@@ -103,8 +103,9 @@ QImage MeterArt::vuStrip(int width, int height, int frames, int zeroFrame, int m
     QImage strip(width * frames, height, QImage::Format_RGB32);
     QPainter painter(&strip);
     painter.setRenderHint(QPainter::Antialiasing);
-    // The needle swings 90 degrees about a pivot just below the face.
-    const double sweepDegrees = 96.0;
+    // The needle swings 80 degrees about a pivot well below the face, so the
+    // scale is a shallow arc across its upper half.
+    const double sweepDegrees = 80.0;
     QFont font(QStringLiteral("DejaVu Sans Condensed"));
     font.setPixelSize(std::max(6, height / 7));
     font.setWeight(QFont::Bold);
@@ -123,8 +124,8 @@ QImage MeterArt::vuStrip(int width, int height, int frames, int zeroFrame, int m
         painter.setBrush(cream);
         painter.drawRoundedRect(face, 2.0, 2.0);
 
-        const QPointF pivot(face.center().x(), face.bottom() + height * 0.28);
-        const double scaleRadius = face.height() * 0.98;
+        const QPointF pivot(face.center().x(), face.bottom() + height * 0.45);
+        const double scaleRadius = pivot.y() - (face.top() + height * 0.28);
         auto angleOfFrame = [&](double position)
         {
             return (-sweepDegrees / 2.0 + position / (frames - 1) * sweepDegrees) *
@@ -158,20 +159,20 @@ QImage MeterArt::vuStrip(int width, int height, int frames, int zeroFrame, int m
                              pointAt(angle, scaleRadius + (main ? 5.0 : 3.0)));
             if (main)
             {
-                const QPointF at = pointAt(angle, scaleRadius + 9.0);
+                const QPointF at = pointAt(angle, scaleRadius - 7.0);
                 const QString text =
                     mark > 0 ? QStringLiteral("+%1").arg(mark) : QString::number(std::abs(mark));
                 painter.drawText(QRectF(at.x() - 10, at.y() - 5, 20, 10), Qt::AlignCenter, text);
             }
         }
         painter.setPen(QColor(60, 50, 40));
-        painter.drawText(
-            QRectF(face.left(), face.bottom() - height * 0.42, face.width(), height * 0.2),
-            Qt::AlignCenter, QStringLiteral("VU"));
+        painter.drawText(QRectF(face.left() + 4, face.bottom() - height * 0.24, face.width() * 0.3,
+                                height * 0.2),
+                         Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("VU"));
 
         // The needle, with its soft shadow on the face.
         const double angle = angleOfFrame(frame);
-        const QPointF tip = pointAt(angle, scaleRadius + 3.0);
+        const QPointF tip = pointAt(angle, scaleRadius + 4.0);
         painter.setPen(QPen(QColor(0, 0, 0, 50), 1.6));
         painter.drawLine(pivot + QPointF(1.2, 1.0), tip + QPointF(1.2, 1.0));
         painter.setPen(QPen(QColor(10, 10, 10), 1.1));
