@@ -295,3 +295,47 @@ TEST(JackDriver, AServerThatGoesAwayStopsTheStreamAndALaterPowerOnStartsAgain)
     }
     setenv("JACK_DEFAULT_SERVER", saved.c_str(), 1);
 }
+
+TEST(JackDriver, ABlockSizeChangeStopsTheStreamUntilTheNextPowerOn)
+{
+    const char* previous = std::getenv("JACK_DEFAULT_SERVER");
+    const std::string saved = previous != nullptr ? previous : "";
+    const std::string serverName = "corvaneresize" + std::to_string(getpid());
+    setenv("JACK_DEFAULT_SERVER", serverName.c_str(), 1);
+    {
+        OwnServer server(serverName);
+        ASSERT_TRUE(server.start());
+        ToneState state;
+        CMASIO host;
+        const unsigned index = unsigned(jackIndex(host));
+        ASSERT_EQ(host.loaddriver(index, &toneCallback, reinterpret_cast<unsigned long>(&state)),
+                  1);
+        ASSERT_TRUE(host.startaudio());
+        ASSERT_TRUE(waitFor([&] { return state.blocks.load() > 10; }, std::chrono::seconds(10)));
+
+        // Another client doubles the server's block size: Corvane's buffers
+        // no longer fit, so the stream stops rather than play garbage.
+        jack_status_t status{};
+        jack_client_t* other = jack_client_open("corvane-resizer", JackNoStartServer, &status);
+        ASSERT_NE(other, nullptr);
+        ASSERT_EQ(jack_set_buffer_size(other, 2 * kServerBlock), 0);
+        jack_client_close(other);
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        const long stalled = state.blocks.load();
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        EXPECT_EQ(state.blocks.load(), stalled);
+
+        // Power off and on: the new block size is used.
+        host.stopaudio();
+        host.unloaddriver();
+        ASSERT_EQ(host.loaddriver(index, &toneCallback, reinterpret_cast<unsigned long>(&state)),
+                  1);
+        EXPECT_EQ(host.getPreferBuffersize(), 2 * kServerBlock);
+        ASSERT_TRUE(host.startaudio());
+        EXPECT_TRUE(
+            waitFor([&] { return state.blocks.load() > stalled + 10; }, std::chrono::seconds(10)));
+        EXPECT_TRUE(host.stopaudio());
+        EXPECT_TRUE(host.unloaddriver());
+    }
+    setenv("JACK_DEFAULT_SERVER", saved.c_str(), 1);
+}
