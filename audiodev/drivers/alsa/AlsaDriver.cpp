@@ -108,13 +108,19 @@ bool AlsaDriver::init(void*)
 {
     if (m_playback != nullptr || m_capture != nullptr)
         return true;
+    // Opened without blocking, so a card another program holds is reported
+    // at once instead of freezing the power switch; streaming then blocks.
     const int playbackError =
-        snd_pcm_open(&m_playback, m_pcmName.c_str(), SND_PCM_STREAM_PLAYBACK, 0);
-    const int captureError = snd_pcm_open(&m_capture, m_pcmName.c_str(), SND_PCM_STREAM_CAPTURE, 0);
+        snd_pcm_open(&m_playback, m_pcmName.c_str(), SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK);
+    const int captureError =
+        snd_pcm_open(&m_capture, m_pcmName.c_str(), SND_PCM_STREAM_CAPTURE, SND_PCM_NONBLOCK);
     if (playbackError < 0)
         m_playback = nullptr;
     if (captureError < 0)
         m_capture = nullptr;
+    for (snd_pcm_t* pcm : {m_playback, m_capture})
+        if (pcm != nullptr)
+            snd_pcm_nonblock(pcm, 0);
     if (m_playback == nullptr && m_capture == nullptr)
     {
         setErrorText("Cannot open ALSA device " + m_pcmName + ": " + snd_strerror(playbackError));
@@ -305,8 +311,8 @@ void AlsaDriver::run()
         if (m_capture != nullptr && !readCapture(index))
             break;
         runBlock(index);
-        if (m_playback != nullptr)
-            writePlayback(index);
+        if (m_playback != nullptr && !writePlayback(index))
+            break;
         index ^= 1;
         if (m_paceWithClock)
             m_clock.waitForNextBlock();
@@ -350,8 +356,9 @@ bool AlsaDriver::readCapture(long index) noexcept
     return true;
 }
 
-// Audio thread: the output halves to the device as one period.
-void AlsaDriver::writePlayback(long index) noexcept
+// Audio thread: the output halves to the device as one period. False when
+// the device failed beyond recovery (unplugged).
+bool AlsaDriver::writePlayback(long index) noexcept
 {
     const size_t sampleBytes = SampleConverter::bytesPerSample(m_sampleType);
     const size_t frameBytes = sampleBytes * size_t(m_numOutputs);
@@ -381,12 +388,13 @@ void AlsaDriver::writePlayback(long index) noexcept
             // Underrun or suspend: prepare again, refill a period so the
             // stream restarts with this block, and carry on.
             if (snd_pcm_recover(m_playback, int(result), 1) < 0)
-                return;
+                return false;
             writeSilence(kPrefillPeriods - 1);
             continue;
         }
         done += snd_pcm_uframes_t(result);
     }
+    return true;
 }
 
 // Control or audio thread (the stream is not running on another).

@@ -52,7 +52,7 @@ private:
     bool configureAll(unsigned rate);
     void run();
     bool readCapture(long index) noexcept;
-    void writePlayback(long index) noexcept;
+    bool writePlayback(long index) noexcept;
     void writeSilence(long periods) noexcept;
     void closeDevices();
 

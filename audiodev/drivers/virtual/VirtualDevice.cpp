@@ -199,7 +199,10 @@ long VirtualDevice::stop()
 void VirtualDevice::run()
 {
     platform::setCurrentThreadName("corvane-virtual");
-    platform::setCurrentThreadPriority(platform::ThreadPriority::Highest);
+    // A clocked device is an audio thread; the fast mode never waits, and at
+    // real-time priority it would starve the rest of the machine.
+    if (!m_fastMode)
+        platform::setCurrentThreadPriority(platform::ThreadPriority::Highest);
     m_clock.start(m_sampleRate, m_blockSize);
     long index = 0;
     while (m_running.load(std::memory_order_acquire))
