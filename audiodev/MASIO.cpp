@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
 
 using namespace audiodev;
 
@@ -180,18 +181,27 @@ int CMASIO::loaddriver(unsigned index, MASIOCallback callback, unsigned long use
     if (m_driverCalls.getLatencies(&m_nInputLatency, &m_nOutputLatency) != DriverOk)
         return 0;
 
-    freeFloatBuffers();
-    for (long channel = 0; channel < m_nInputChannels; ++channel)
-        m_pInputBuffers[channel] = new float[static_cast<size_t>(m_nPreferredSize)]();
-    for (long channel = 0; channel < m_nOutputChannels; ++channel)
-        m_pOutputBuffers[channel] = new float[static_cast<size_t>(m_nPreferredSize)]();
+    // Failures end in a result, never an exception through the caller.
+    try
+    {
+        freeFloatBuffers();
+        for (long channel = 0; channel < m_nInputChannels; ++channel)
+            m_pInputBuffers[channel] = new float[static_cast<size_t>(m_nPreferredSize)]();
+        for (long channel = 0; channel < m_nOutputChannels; ++channel)
+            m_pOutputBuffers[channel] = new float[static_cast<size_t>(m_nPreferredSize)]();
 
-    m_pCallback = callback;
-    m_nUserData = userData;
-    // Each load runs a fresh worker for deferred blocks.
-    m_bWorkerStop.store(false);
-    m_workerWake.clear();
-    m_workerThread = std::thread([this] { workerLoop(); });
+        m_pCallback = callback;
+        m_nUserData = userData;
+        // Each load runs a fresh worker for deferred blocks.
+        m_bWorkerStop.store(false);
+        m_workerWake.clear();
+        m_workerThread = std::thread([this] { workerLoop(); });
+    }
+    catch (const std::exception&)
+    {
+        freeFloatBuffers();
+        return 0;
+    }
     return 1;
 }
 
@@ -213,6 +223,8 @@ bool CMASIO::startaudio()
     // Only a complete load has float buffers for the blocks.
     if (!m_workerThread.joinable())
         return false;
+    if (m_bStarted.load())
+        return true;
     // Marked started before the driver starts: a driver may deliver its first
     // block before start returns.
     m_nSamplePosition = -m_nPreferredSize;

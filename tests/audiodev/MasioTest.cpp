@@ -282,6 +282,13 @@ TEST_F(MasioTest, BlocksRunTheCallbackWithPositionsAndConvertBothWays)
     EXPECT_EQ(output[63], 0.5f);
     EXPECT_EQ(driver->m_outputReadyCalls.load(), 4);
 
+    // The time-info form of the buffer switch runs a block the same way and
+    // hands no time info back.
+    TimeInfo timeInfo{};
+    EXPECT_EQ(driver->callbacks()->bufferSwitchTimeInfo(&timeInfo, 1, true), nullptr);
+    EXPECT_EQ(m_log.positions.back(), 128);
+    m_log.positions.pop_back();
+
     // Stopped: blocks are not processed.
     ASSERT_TRUE(host.stopaudio());
     driver->runBlocks(2);
