@@ -98,8 +98,10 @@ void CKnob::paintEvent(QPaintEvent*)
     if (m_filmStrip.isNull() || m_nFrames <= 0)
         return;
     const int frameWidth = m_filmStrip.width() / m_nFrames;
+    // A shorter strip loaded later shows its last frame until the knob moves.
+    const int frame = std::min(m_nCurrentFrame, m_nFrames);
     QPainter painter(this);
-    painter.drawPixmap(0, 0, m_filmStrip, (m_nCurrentFrame - 1) * frameWidth, 0, frameWidth,
+    painter.drawPixmap(0, 0, m_filmStrip, (frame - 1) * frameWidth, 0, frameWidth,
                        m_filmStrip.height());
 }
 

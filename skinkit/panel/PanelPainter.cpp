@@ -119,6 +119,26 @@ void PanelPainter::paintScrew(QPainter& painter, const QPointF& centre, double r
     painter.restore();
 }
 
+void PanelPainter::paintTitle(QPainter& painter, const QString& title)
+{
+    painter.save();
+    // The unit's name: spaced capitals with a short rule under them, as
+    // printed on rack gear.
+    QFont font = silkScreenFont(12);
+    font.setCapitalization(QFont::AllUppercase);
+    font.setLetterSpacing(QFont::AbsoluteSpacing, 1.5);
+    painter.setFont(font);
+    const QPoint origin(panel::rackEarWidth + 12, 5);
+    const int textWidth = QFontMetrics(font).horizontalAdvance(title);
+    const QRect box(origin, QSize(textWidth + 4, QFontMetrics(font).height()));
+    painter.setPen(QColor(0, 0, 0, 130));
+    painter.drawText(box.translated(0, 1), Qt::AlignLeft | Qt::AlignTop, title);
+    painter.setPen(silkScreenInk);
+    painter.drawText(box, Qt::AlignLeft | Qt::AlignTop, title);
+    painter.fillRect(QRect(origin.x(), box.bottom() + 2, textWidth, 1), silkScreenInk.darker(130));
+    painter.restore();
+}
+
 void PanelPainter::paintLabel(QPainter& painter, const panel::PanelLabel& label)
 {
     if (label.text == nullptr || label.text[0] == '\0')
@@ -258,8 +278,7 @@ QImage PanelPainter::paint(const panel::PanelLayout& layout)
     for (const panel::PanelFootprint& footprint : layout.footprints)
         paintFootprint(painter, footprint);
     if (layout.title != nullptr && layout.title[0] != '\0')
-        paintLabel(painter,
-                   {panel::rackEarWidth + 10, 6, layout.title, 13, panel::LabelAlignment::Left});
+        paintTitle(painter, QString::fromUtf8(layout.title));
     for (const panel::PanelLabel& label : layout.labels)
         paintLabel(painter, label);
     painter.end();

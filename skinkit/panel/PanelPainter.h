@@ -12,6 +12,7 @@
 #include "skinkit/panel/PanelLayout.h"
 
 #include <QImage>
+#include <QString>
 
 class QPainter;
 
@@ -25,5 +26,6 @@ public:
     static void paintScrew(QPainter& painter, const QPointF& centre, double radius,
                            double angleDegrees);
     static void paintLabel(QPainter& painter, const panel::PanelLabel& label);
+    static void paintTitle(QPainter& painter, const QString& title);
     static void paintFootprint(QPainter& painter, const panel::PanelFootprint& footprint);
 };

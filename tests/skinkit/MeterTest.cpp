@@ -236,6 +236,40 @@ TEST_F(LevelTest, FedFromAnotherThreadItStaysLockFreeAndEndsAtTheRightLevel)
     EXPECT_EQ(rows.litDistinguishable, distinguishableRowsFrom(9001, 50));
 }
 
+TEST(VuMeterTest, FedFromAnotherThreadItStaysLockFreeAndInsideItsStrip)
+{
+    CVUMeter meter;
+    std::atomic<bool> done{false};
+    std::atomic<size_t> allocations{0};
+    std::atomic<size_t> locks{0};
+    std::thread audio(
+        [&]
+        {
+            realtime_trap::resetCounts();
+            {
+                realtime_trap::ScopedArm arm;
+                for (int reading = 0; reading < 200000; ++reading)
+                    meter.setdb(-25.0f + static_cast<float>(reading % 30));
+            }
+            allocations = realtime_trap::allocations();
+            locks = realtime_trap::blockingLocks();
+            done = true;
+        });
+    // Meanwhile the GUI thread lets the needle fall and paints it.
+    while (!done)
+    {
+        meter.VuDriverProc();
+        EXPECT_GE(meter.currentFrame(), 0);
+        EXPECT_LT(meter.currentFrame(), 64);
+        (void)meter.grab();
+    }
+    audio.join();
+    EXPECT_EQ(allocations.load(), 0u);
+    EXPECT_EQ(locks.load(), 0u);
+    meter.setdb(-10.0f);
+    EXPECT_GE(meter.currentFrame(), 22);
+}
+
 TEST(LevelDriverTest, TicksEveryMeterAndSkipsDestroyedOnes)
 {
     testApplication();

@@ -56,7 +56,7 @@ void paintGlyph(QPainter& painter, const QRectF& area, ButtonArt::Glyph glyph, c
                 const QColor& colour)
 {
     const QPointF centre = area.center();
-    const double size = std::min(area.width(), area.height()) * 0.42;
+    const double size = std::min(area.width(), area.height()) * 0.55;
     painter.setPen(Qt::NoPen);
     painter.setBrush(colour);
     switch (glyph)
@@ -120,7 +120,7 @@ void paintGlyph(QPainter& painter, const QRectF& area, ButtonArt::Glyph glyph, c
         painter.setBrush(Qt::NoBrush);
         painter.setPen(QPen(colour, std::max(1.5, size * 0.2), Qt::SolidLine, Qt::RoundCap));
         const QRectF ring(centre.x() - size * 0.6, centre.y() - size * 0.5, size * 1.2, size * 1.2);
-        painter.drawArc(ring, 120 * 16, -240 * 16);
+        painter.drawArc(ring, 60 * 16, -300 * 16);
         painter.drawLine(centre + QPointF(0, -size * 0.75), centre + QPointF(0, size * 0.05));
         break;
     }

@@ -11,16 +11,16 @@ void LampArt::paintLamp(QPainter& painter, const QPointF& centre, double radius,
     if (lit)
     {
         // The light spills onto the panel around the lens.
-        QRadialGradient halo(centre, radius * 2.2);
+        QRadialGradient halo(centre, radius * 2.4);
         QColor inner = colour;
-        inner.setAlpha(120);
+        inner.setAlpha(170);
         QColor outer = colour;
         outer.setAlpha(0);
         halo.setColorAt(0.0, inner);
         halo.setColorAt(1.0, outer);
         painter.setPen(Qt::NoPen);
         painter.setBrush(halo);
-        painter.drawEllipse(centre, radius * 2.2, radius * 2.2);
+        painter.drawEllipse(centre, radius * 2.4, radius * 2.4);
         QRadialGradient lens(centre - QPointF(radius * 0.3, radius * 0.3), radius * 1.3);
         lens.setColorAt(0.0, QColor(255, 255, 236));
         lens.setColorAt(0.35, colour.lighter(145));
