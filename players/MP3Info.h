@@ -57,6 +57,9 @@ public:
     int GetCopyright() const { return m_nCopyright; }
     int GetOriginal() const { return m_nOriginal; }
 
+    // The ID3v1 genre names 0 to 147; an empty text for any other number.
+    static const char* GenreName(int genre);
+
     // The header search gives up after this many one-byte slides.
     static constexpr int maximumHeaderSearchTries = 10000;
 

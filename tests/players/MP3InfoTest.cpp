@@ -157,6 +157,11 @@ TEST_F(MP3InfoTest, Id3v1TagsAndTheirFieldCuts)
     EXPECT_EQ(version11.GetComment(), longComment.substr(0, 28));
     EXPECT_EQ(version11.GetTrack(), 200);
     EXPECT_EQ(version11.GetGenre(), 147);
+    EXPECT_STREQ(CMP3Info::GenreName(0), "Blues");
+    EXPECT_STREQ(CMP3Info::GenreName(79), "Hard Rock");
+    EXPECT_STREQ(CMP3Info::GenreName(147), "SynthPop");
+    EXPECT_STREQ(CMP3Info::GenreName(148), "");
+    EXPECT_STREQ(CMP3Info::GenreName(255), "");
 }
 
 TEST_F(MP3InfoTest, HeaderSearchSlidesOverJunkWithinItsLimit)

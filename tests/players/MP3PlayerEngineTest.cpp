@@ -221,6 +221,14 @@ TEST_F(MP3PlayerEngineTest, UnconvertedPlaybackIsTheDecodedStreamSampleForSample
     // After the file, silence until the stop.
     for (size_t frame = reference.size() / 2; frame < rendered.size(); ++frame)
         ASSERT_EQ(rendered.left[frame], 0.0f) << frame;
+
+    // The stop drained the decoder and rewound the file: Play starts the
+    // same stream again from its first sample.
+    playAndWait();
+    Rendered again;
+    render(MP3HalfStore::halfFrames + 44100, again);
+    for (size_t frame = 0; frame < again.size(); ++frame)
+        ASSERT_EQ(again.left[frame], reference[frame * 2]) << frame;
 }
 
 TEST_F(MP3PlayerEngineTest, EveryRatePairPlaysAtTheRightPitch)
