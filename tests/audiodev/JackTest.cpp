@@ -4,6 +4,7 @@
 // no server; and a server that goes away and comes back.
 
 #include "audiodev/MASIO.h"
+#include "support/RealtimeTrap.h"
 
 #include <gtest/gtest.h>
 #include <jack/jack.h>
@@ -338,4 +339,41 @@ TEST(JackDriver, ABlockSizeChangeStopsTheStreamUntilTheNextPowerOn)
         EXPECT_TRUE(host.unloaddriver());
     }
     setenv("JACK_DEFAULT_SERVER", saved.c_str(), 1);
+}
+
+namespace
+{
+// Arms the JACK process thread from its first block on, so the trap sees
+// every later cycle: JACK's own wait between cycles, the driver's copies,
+// the host's conversions and the user callback.
+long armingCallback(float** in, float** out, long numIn, long numOut, long frames, long position,
+                    unsigned long userData)
+{
+    realtime_trap::armCurrentThread();
+    return toneCallback(in, out, numIn, numOut, frames, position, userData);
+}
+} // namespace
+
+TEST(JackDriver, ProcessCycleNeitherAllocatesNorTakesOtherLocks)
+{
+    ToneState state;
+    CMASIO host;
+    ASSERT_EQ(host.loaddriver(unsigned(jackIndex(host)), &armingCallback,
+                              reinterpret_cast<unsigned long>(&state)),
+              1);
+    ASSERT_TRUE(host.startaudio());
+    ASSERT_TRUE(waitFor([&] { return state.blocks.load() >= 2; }, std::chrono::seconds(10)));
+    realtime_trap::resetCounts();
+    const long first = state.blocks.load();
+    ASSERT_TRUE(
+        waitFor([&] { return state.blocks.load() >= first + 100; }, std::chrono::seconds(20)));
+    ASSERT_TRUE(host.stopaudio());
+    const long blocks = state.blocks.load() - first;
+    EXPECT_EQ(realtime_trap::allocations(), 0u);
+    EXPECT_EQ(realtime_trap::deallocations(), 0u);
+    // The per-block lock, once per block (give or take the block running
+    // while the counts were reset or read).
+    EXPECT_GE(realtime_trap::blockingLocks(), size_t(blocks - 1));
+    EXPECT_LE(realtime_trap::blockingLocks(), size_t(blocks + 1));
+    EXPECT_TRUE(host.unloaddriver());
 }
