@@ -70,7 +70,7 @@ std::string homeFolder()
 
 } // namespace
 
-MP3PlayerEngine::MP3PlayerEngine()
+MP3PlayerEngine::MP3PlayerEngine(const RackProcessor& unit) : m_unit(unit)
 {
     setTitle(noFileText);
     m_playlist.setLastOpenPath(homeFolder());
@@ -207,8 +207,8 @@ void MP3PlayerEngine::stopLocked(StopReason reason)
 void MP3PlayerEngine::startLocked()
 {
     const MP3TransportState state = m_transport.load();
-    if (!m_bFileOpen || state != MP3TransportState::Stopped || !m_bRunning.load() ||
-        !m_bRouted.load() || m_bShuttingDown.load())
+    if (!m_bFileOpen || state != MP3TransportState::Stopped || !m_unit.m_bRunning.load() ||
+        !m_unit.m_bRouted.load() || m_bShuttingDown.load())
     {
         if (state == MP3TransportState::Paused)
             setTransport(MP3TransportState::Playing);
@@ -274,7 +274,7 @@ MP3PlayerEngine::FillOutcome MP3PlayerEngine::fillHalfLocked(int half)
     if (m_bDecoderEndOfFile)
         m_bEndReached = true;
 
-    const float currentDeviceRate = GetSampleRate();
+    const float currentDeviceRate = m_unit.GetSampleRate();
     if (currentDeviceRate > 0.0f)
         m_fLastDeviceRate = currentDeviceRate;
     const double deviceRate = m_fLastDeviceRate;
@@ -455,8 +455,7 @@ void MP3PlayerEngine::stopAtEndOfTrack(uint64_t session)
 // Audio thread
 
 // Audio thread.
-void MP3PlayerEngine::Process(float** /*in*/, float** out, long /*numIn*/, long numOut,
-                              long frames) noexcept
+void MP3PlayerEngine::process(float** out, long numOut, long frames) noexcept
 {
     if (out == nullptr || numOut < 2 || out[0] == nullptr || out[1] == nullptr || frames <= 0)
         return;
@@ -472,7 +471,7 @@ void MP3PlayerEngine::Process(float** /*in*/, float** out, long /*numIn*/, long 
             m_nOutstandingRefills.fetch_add(result.halvesFinished);
             m_refillRequests.release(result.halvesFinished);
         }
-        const float rate = GetSampleRate();
+        const float rate = m_unit.GetSampleRate();
         if (rate > 0.0f)
             m_fElapsedSeconds.store(m_fElapsedSeconds.load(std::memory_order_relaxed) +
                                         static_cast<double>(result.framesPlayed) / rate,

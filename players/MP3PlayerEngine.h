@@ -8,11 +8,13 @@
 // advances through the list in play-all mode, and keeps what the panel shows:
 // title text, elapsed/remaining time, meter peaks.
 //
-// The panel (CMP3Rack) wires its buttons to play(), pause(), stop(),
-// addFiles(), removeSelected(), selectEntry(), setPlayAll() and
-// setShowRemaining(); it learns of changes through MP3PlayerListener and reads
-// the time and meters from atomics on its timers. Its Process forwards to this
-// engine's Process, which the mixer reaches on the audio thread.
+// The panel (CMP3Rack) owns the engine and constructs it with itself: the
+// engine obeys the unit's run state, routing and sample rate, which the
+// amplifier and the mixer set on the unit. The panel wires its buttons to
+// play(), pause(), stop(), addFiles(), removeSelected(), selectEntry(),
+// setPlayAll() and setShowRemaining(); it learns of changes through
+// MP3PlayerListener and reads the time and meters on its timers. Its
+// CRackUnit::Process forwards to process().
 //
 // Threads:
 // - audio thread: Process only; never allocates, locks or waits. At a half
@@ -45,12 +47,14 @@
 
 class CIni;
 
-class MP3PlayerEngine : public RackProcessor
+class MP3PlayerEngine
 {
 public:
-    MP3PlayerEngine();
+    // unit: the rack unit whose m_bRunning, m_bRouted and sample rate decide
+    // when playback may start and at which rate it plays; it outlives the engine.
+    explicit MP3PlayerEngine(const RackProcessor& unit);
     // Stops playback and joins the load thread and the refill worker.
-    ~MP3PlayerEngine() override;
+    ~MP3PlayerEngine();
     MP3PlayerEngine(const MP3PlayerEngine&) = delete;
     MP3PlayerEngine& operator=(const MP3PlayerEngine&) = delete;
 
@@ -102,9 +106,10 @@ public:
     // The stream information of the file loaded last (load thread writes it).
     CMP3Info currentFileInfo() const;
 
-    // Audio thread: writes frames samples to out[0] (left) and out[1]
-    // (right), silence unless playing; in, numIn are not used.
-    void Process(float** in, float** out, long numIn, long numOut, long frames) noexcept override;
+    // Audio thread, forwarded from the unit's CRackUnit::Process: writes
+    // frames samples to out[0] (left) and out[1] (right), silence unless
+    // playing. Never allocates, locks or waits.
+    void process(float** out, long numOut, long frames) noexcept;
 
     // Blocks until no load and no refill is pending or running. For tests and
     // tools that drive Process themselves; never call it on the audio thread.
@@ -153,6 +158,8 @@ private:
     void notifyTransport(MP3TransportState state);
     void notifyPlaylist();
     void notifyPlayAll(bool playAll);
+
+    const RackProcessor& m_unit;
 
     // Playlist and panel state.
     MP3Playlist m_playlist;

@@ -193,10 +193,11 @@ BENCHMARK(BM_HalfFillWith44100To48000Conversion)->UseManualTime()->Unit(benchmar
 // The audio thread copying a playing store into the two outputs.
 void BM_ProcessBlock(benchmark::State& state)
 {
-    MP3PlayerEngine engine;
-    engine.SetSampleRate(static_cast<float>(fileRate));
-    engine.m_bRunning = true;
-    engine.m_bRouted = true;
+    mp3test::StubRackUnit unit;
+    unit.SetSampleRate(static_cast<float>(fileRate));
+    unit.m_bRunning = true;
+    unit.m_bRouted = true;
+    MP3PlayerEngine engine(unit);
     engine.addFiles({benchmarkFilePath()});
     engine.play();
     engine.waitUntilIdle();
@@ -210,7 +211,7 @@ void BM_ProcessBlock(benchmark::State& state)
     {
         const double start = threadCpuSeconds();
         for (int call = 0; call < callsPerIteration; ++call)
-            engine.Process(nullptr, outputs, 2, 2, frames);
+            engine.process(outputs, 2, frames);
         const double spent = threadCpuSeconds() - start;
         processSeconds += spent;
         state.SetIterationTime(spent);

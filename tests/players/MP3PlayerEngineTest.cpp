@@ -64,13 +64,13 @@ public:
 class MP3PlayerEngineTest : public ::testing::Test
 {
 protected:
-    void SetUp() override { engine = std::make_unique<MP3PlayerEngine>(); }
+    void SetUp() override { engine = std::make_unique<MP3PlayerEngine>(unit); }
 
     void powerOn(float rate)
     {
-        engine->SetSampleRate(rate);
-        engine->m_bRunning = true;
-        engine->m_bRouted = true;
+        unit.SetSampleRate(rate);
+        unit.m_bRunning = true;
+        unit.m_bRouted = true;
     }
 
     std::string encodeFile(const std::string& name, int rate, double seconds, double leftHz,
@@ -98,7 +98,7 @@ protected:
         for (size_t done = 0; done < frames; done += blockFrames)
         {
             const size_t count = std::min(blockFrames, frames - done);
-            engine->Process(nullptr, outputs, 2, 2, static_cast<long>(count));
+            engine->process(outputs, 2, static_cast<long>(count));
             into.left.insert(into.left.end(), left.begin(), left.begin() + count);
             into.right.insert(into.right.end(), right.begin(), right.begin() + count);
             if (waitForWorkers)
@@ -110,7 +110,7 @@ protected:
     Rendered renderUntilStopped(double maximumSeconds)
     {
         Rendered rendered;
-        const auto limit = static_cast<size_t>(maximumSeconds * engine->GetSampleRate());
+        const auto limit = static_cast<size_t>(maximumSeconds * unit.GetSampleRate());
         while (engine->transportState() != MP3TransportState::Stopped && rendered.size() < limit)
             render(blockFrames, rendered);
         return rendered;
@@ -174,6 +174,7 @@ protected:
     }
 
     mp3test::TemporaryFolder folder;
+    mp3test::StubRackUnit unit;
     std::unique_ptr<MP3PlayerEngine> engine;
 };
 
@@ -246,7 +247,7 @@ TEST_F(MP3PlayerEngineTest, EveryRatePairPlaysAtTheRightPitch)
                              Case{48000, 128, 44100.0f, 6.0}, Case{32000, 96, 96000.0f, 6.0}})
     {
         SCOPED_TRACE(testing::Message() << pair.fileRate << " on " << pair.deviceRate);
-        engine = std::make_unique<MP3PlayerEngine>();
+        engine = std::make_unique<MP3PlayerEngine>(unit);
         powerOn(pair.deviceRate);
         engine->addFiles({encodeFile("rate" + std::to_string(pair.fileRate) + ".mp3", pair.fileRate,
                                      pair.seconds, 440.0, 550.0, pair.bitrate)});
@@ -321,14 +322,14 @@ TEST_F(MP3PlayerEngineTest, AudioThreadNeverAllocatesLocksOrWaits)
     {
         {
             realtime_trap::ScopedArm arm;
-            engine->Process(nullptr, outputs, 2, 2, blockFrames);
+            engine->process(outputs, 2, blockFrames);
         }
         engine->waitUntilIdle();
         ++blocks;
     }
     {
         realtime_trap::ScopedArm arm;
-        engine->Process(nullptr, outputs, 2, 2, blockFrames);
+        engine->process(outputs, 2, blockFrames);
     }
     EXPECT_GT(blocks, 500u);
     EXPECT_EQ(realtime_trap::allocations(), 0u);
@@ -368,7 +369,7 @@ TEST_F(MP3PlayerEngineTest, DestroyingWhilePlayingOrLoadingStopsAndJoins)
     render(130000, rendered, false);
     engine.reset();
 
-    engine = std::make_unique<MP3PlayerEngine>();
+    engine = std::make_unique<MP3PlayerEngine>(unit);
     powerOn(48000.0f);
     engine->addFiles({path});
     engine->play(); // the load is still running
@@ -395,7 +396,7 @@ TEST_F(MP3PlayerEngineTest, TransportOperationsWhileAnAudioThreadRuns)
             float* outputs[2] = {left.data(), right.data()};
             while (running.load())
             {
-                engine->Process(nullptr, outputs, 2, 2, blockFrames);
+                engine->process(outputs, 2, blockFrames);
                 for (float sample : left)
                     largestSample = std::max(largestSample, std::abs(sample));
                 blocks.fetch_add(1);
@@ -441,8 +442,8 @@ TEST_F(MP3PlayerEngineTest, PlayStartsOnlyWhileRunningAndRouted)
 {
     const std::string path = encodeFile("routed.mp3", 44100, 2.0, 440.0, 660.0, 128, {},
                                         mp3test::makeId3v1Tag("Song", "Band", "", "", "", 1, 0));
-    engine->SetSampleRate(48000.0f);
-    engine->m_bRunning = true;
+    unit.SetSampleRate(48000.0f);
+    unit.m_bRunning = true;
     engine->addFiles({path});
     playAndWait();
     // The title shows, nothing plays, and the next Play loads the file again.
@@ -450,12 +451,12 @@ TEST_F(MP3PlayerEngineTest, PlayStartsOnlyWhileRunningAndRouted)
     EXPECT_EQ(engine->transportState(), MP3TransportState::Stopped);
     EXPECT_TRUE(engine->selectionPending());
 
-    engine->m_bRunning = false;
-    engine->m_bRouted = true;
+    unit.m_bRunning = false;
+    unit.m_bRouted = true;
     playAndWait();
     EXPECT_EQ(engine->transportState(), MP3TransportState::Stopped);
 
-    engine->m_bRunning = true;
+    unit.m_bRunning = true;
     playAndWait();
     EXPECT_EQ(engine->transportState(), MP3TransportState::Playing);
     EXPECT_FALSE(engine->selectionPending());

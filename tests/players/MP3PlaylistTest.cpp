@@ -83,7 +83,8 @@ TEST(MP3PlaylistTest, AdvanceWrapsPastTheLastEntry)
 
 TEST(MP3PlaylistTest, EngineMarksANewSelectionOnlyWhereItChanges)
 {
-    MP3PlayerEngine engine;
+    mp3test::StubRackUnit unit;
+    MP3PlayerEngine engine(unit);
     EXPECT_FALSE(engine.selectionPending());
     engine.addFiles(numberedPaths(3));
     EXPECT_TRUE(engine.selectionPending());
@@ -101,6 +102,7 @@ class MP3SettingsTest : public ::testing::Test
 protected:
     mp3test::TemporaryFolder folder;
     CIni settings{folder.path("rackdata5.ini")};
+    mp3test::StubRackUnit unit;
 };
 
 TEST_F(MP3SettingsTest, PlaylistIsWrittenAtExitWithStaleEntriesDeleted)
@@ -114,7 +116,7 @@ TEST_F(MP3SettingsTest, PlaylistIsWrittenAtExitWithStaleEntriesDeleted)
     }
     settings.WriteInt("MP3", "pos", 9);
     {
-        MP3PlayerEngine engine;
+        MP3PlayerEngine engine(unit);
         engine.addFiles(numberedPaths(2));
         engine.writeSettings(settings);
     }
@@ -137,12 +139,12 @@ TEST_F(MP3SettingsTest, PlaylistIsWrittenAtExitWithStaleEntriesDeleted)
 TEST_F(MP3SettingsTest, PlaylistIsReadAtCreation)
 {
     {
-        MP3PlayerEngine engine;
+        MP3PlayerEngine engine(unit);
         engine.addFiles(numberedPaths(3));
         engine.writeSettings(settings);
     }
     settings.WriteInt("MP3", "lastplay", 2);
-    MP3PlayerEngine engine;
+    MP3PlayerEngine engine(unit);
     engine.readSettings(settings);
     EXPECT_EQ(engine.playlistNames(),
               (std::vector<std::string>{"All", "track1.mp3", "track2.mp3", "track3.mp3"}));
@@ -154,7 +156,7 @@ TEST_F(MP3SettingsTest, PlaylistIsReadAtCreation)
 
 TEST_F(MP3SettingsTest, EmptyOrDamagedSettings)
 {
-    MP3PlayerEngine fresh;
+    MP3PlayerEngine fresh(unit);
     fresh.readSettings(settings);
     EXPECT_EQ(fresh.playlistNames(), std::vector<std::string>{"None"});
     EXPECT_FALSE(fresh.selectionPending());
@@ -165,7 +167,7 @@ TEST_F(MP3SettingsTest, EmptyOrDamagedSettings)
     // does not walk a million stale keys.
     settings.WriteInt("MP3", "count", 1000000);
     settings.WriteInt("MP3", "lastplay", 70);
-    MP3PlayerEngine damaged;
+    MP3PlayerEngine damaged(unit);
     damaged.readSettings(settings);
     EXPECT_EQ(damaged.lastIndex(), 49);
     EXPECT_EQ(damaged.selectedIndex(), 49);

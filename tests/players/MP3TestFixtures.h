@@ -4,6 +4,8 @@
 // them with LAME, ID3 tags written byte by byte, and the measurements the
 // tests assert on (tone frequency and amplitude).
 
+#include "app/RackProcessor.h"
+
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -55,6 +57,14 @@ std::vector<unsigned char> makeId3v2Tag(size_t totalBytes, const std::string& ti
 
 void writeFile(const std::string& path, const std::vector<unsigned char>& bytes);
 std::vector<unsigned char> concatenate(std::initializer_list<std::vector<unsigned char>> parts);
+
+// The rack-unit state an MP3 engine obeys (running, routed, sample rate),
+// standing in for the MP3 player's panel.
+class StubRackUnit : public RackProcessor
+{
+public:
+    void Process(float**, float**, long, long, long) override {}
+};
 
 // A fresh folder removed with its contents at destruction.
 class TemporaryFolder
