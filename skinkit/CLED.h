@@ -20,7 +20,8 @@ class CLED : public SkinControl
     Q_OBJECT
 
 public:
-    CLED(int value, int minimum, int maximum);
+    // Owners set the range they need; the defaults suit a two-place display.
+    explicit CLED(int value = 0, int minimum = 0, int maximum = 99);
     ~CLED() override;
 
     // Every call notifies the parent with the display itself as the handle,

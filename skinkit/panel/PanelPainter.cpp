@@ -257,7 +257,11 @@ QImage PanelPainter::paint(const panel::PanelLayout& layout)
     QImage image(layout.width, layout.height, QImage::Format_RGB32);
     QPainter painter(&image);
     const QRect whole(0, 0, layout.width, layout.height);
-    paintBrushedMetal(painter, whole, static_cast<unsigned>(layout.width * 131 + layout.height));
+    // Each panel gets its own brushing: the seed mixes its size and title.
+    unsigned seed = static_cast<unsigned>(layout.width * 131 + layout.height);
+    for (const char* letter = layout.title; letter != nullptr && *letter != '\0'; ++letter)
+        seed = seed * 31u + static_cast<unsigned char>(*letter);
+    paintBrushedMetal(painter, whole, seed);
 
     // The panel's edge bevel: lit top, shadowed bottom.
     painter.setPen(QColor(120, 122, 128));

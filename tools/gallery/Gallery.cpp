@@ -2,13 +2,17 @@
 //
 //   corvane_gallery                 shows the window
 //   corvane_gallery --png out.png   writes a picture of it and exits
+//   --rack                          the rack of unit backgrounds instead
 //                                   (works with QT_QPA_PLATFORM=offscreen)
 //   --crop x,y,w,h --zoom n        a part of it, enlarged, to review details
 
 #include "GalleryWindow.h"
+#include "RackPreview.h"
 
 #include <QApplication>
 #include <QImage>
+#include <QScrollArea>
+#include <QTabWidget>
 
 #include <algorithm>
 #include <cstdio>
@@ -16,8 +20,9 @@
 int main(int argc, char** argv)
 {
     QApplication application(argc, argv);
-    GalleryWindow window;
     const QStringList arguments = application.arguments();
+    GalleryWindow window;
+    RackPreview rack;
     const qsizetype pngOption = arguments.indexOf(QStringLiteral("--png"));
     if (pngOption >= 0)
     {
@@ -27,9 +32,11 @@ int main(int argc, char** argv)
             return 2;
         }
         window.showStillLevels();
-        window.show();
+        QWidget& shown =
+            arguments.contains(QStringLiteral("--rack")) ? static_cast<QWidget&>(rack) : window;
+        shown.show();
         QApplication::processEvents();
-        QImage picture = window.grab().toImage();
+        QImage picture = shown.grab().toImage();
         const qsizetype cropOption = arguments.indexOf(QStringLiteral("--crop"));
         if (cropOption >= 0 && cropOption + 1 < arguments.size())
         {
@@ -49,6 +56,20 @@ int main(int argc, char** argv)
         }
         return 0;
     }
-    window.show();
-    return application.exec();
+    QTabWidget tabs;
+    tabs.setWindowTitle(QStringLiteral("Corvane control gallery"));
+    tabs.addTab(&window, QStringLiteral("Controls"));
+    auto* rackArea = new QScrollArea;
+    rackArea->setWidget(&rack);
+    tabs.addTab(rackArea, QStringLiteral("Rack"));
+    tabs.resize(window.width() + 40, window.height() + 60);
+    tabs.show();
+    const int result = application.exec();
+    // The window and rack outlive the tabs' own deletion of their pages.
+    tabs.removeTab(1);
+    tabs.removeTab(0);
+    rackArea->takeWidget();
+    delete rackArea;
+    window.setParent(nullptr);
+    return result;
 }
