@@ -212,6 +212,10 @@ private:
     bool m_bHoldRefills = false;
 
     std::atomic<bool> m_bShuttingDown{false};
+
+    static_assert(std::atomic<double>::is_always_lock_free &&
+                      std::atomic<float>::is_always_lock_free,
+                  "the audio thread shares time and meter values through lock-free atomics");
     std::thread m_loadThread;
     std::thread m_refillThread;
 };

@@ -4,8 +4,9 @@
 // the thread that made the change: the GUI thread (buttons), the MIDI thread
 // (remote Play/Pause/Stop), the load thread or the refill worker (end of a
 // track, play-all advance) - never the audio thread. A callback must only hand
-// the news to the GUI thread (platform::postToGui) and return: it must not
-// call the engine's transport or playlist operations itself.
+// the news to the GUI thread (platform::postToGui) and return: it may read the
+// engine's state getters, but must not call its transport or playlist
+// operations itself (the engine holds its transport lock while it notifies).
 
 #include <string>
 
