@@ -141,6 +141,21 @@ TEST_F(MadxTest, MonoFileComesOutOnBothSides)
                 0.003);
 }
 
+TEST_F(MadxTest, VariableBitrateFileDecodesLikeAConstantOne)
+{
+    const auto tone = mp3test::makeStereoTone(44100, twoSecondsAt44100, 440.0, 660.0, 0.5);
+    mp3test::EncodeOptions options;
+    options.variableBitrate = true;
+    const DecodeOutcome decoded =
+        decodeFile(writeMp3("vbr.mp3", mp3test::encodeMp3(tone, options)));
+    EXPECT_EQ(decoded.lastResult, MADX_END);
+    ASSERT_EQ(decoded.samples.size(), twoSecondsAt44100 * 2);
+    const float* middle = decoded.samples.data() + 11025 * 2;
+    EXPECT_NEAR(mp3test::measureFrequency(middle, 66150, 2, 44100), 440.0, 0.05);
+    EXPECT_NEAR(mp3test::measureFrequency(middle + 1, 66150, 2, 44100), 660.0, 0.05);
+    EXPECT_NEAR(mp3test::measureSineAmplitude(middle, 66150, 2), 0.5, 0.01);
+}
+
 TEST_F(MadxTest, LowRateFilesDecodeAtTheirOwnRate)
 {
     struct Case

@@ -13,8 +13,9 @@
 namespace mp3test
 {
 
-// LAME encodes a steady tone at 0.95 of its input level (its own decoder reads
-// the same factor back), so a decoded tone is expected at 0.95 × amplitude.
+// At a constant bitrate LAME encodes a steady tone at 0.95 of its input level
+// (measured; its own decoder reads the same factor back), so a decoded tone of
+// a CBR fixture is expected at 0.95 × amplitude. VBR keeps the level.
 constexpr double lameLevelFactor = 0.95;
 
 // Interleaved stereo sine tones of the given amplitude (full scale 1.0).
