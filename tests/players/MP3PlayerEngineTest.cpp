@@ -584,20 +584,24 @@ TEST_F(MP3PlayerEngineTest, PlayWhilePlayingOnlyActsOnANewSelection)
 {
     powerOn(48000.0f);
     engine->addFiles({encodeFile("first.mp3", 44100, 4.0, 300.0, 300.0),
-                      encodeFile("second.mp3", 44100, 4.0, 500.0, 500.0)});
+                      encodeFile("second.mp3", 44100, 4.0, 500.0, 500.0),
+                      encodeFile("third.mp3", 44100, 4.0, 700.0, 700.0)});
     engine->selectEntry(1);
+    // Play-all on: replacing the playing track must not count as its end.
+    engine->setPlayAll(true);
     playAndWait();
     Rendered rendered;
     render(48000, rendered);
     playAndWait();
     EXPECT_EQ(engine->elapsedSeconds(), 1); // nothing restarted
-    engine->selectEntry(2);
+    engine->selectEntry(3);
     playAndWait();
-    EXPECT_EQ(engine->currentIndex(), 2);
-    EXPECT_EQ(engine->title(), "second.mp3");
-    Rendered second;
-    render(24000, second);
-    EXPECT_NEAR(mp3test::measureFrequency(second.left.data() + 2400, 19200, 1, 48000), 500.0, 0.1);
+    EXPECT_EQ(engine->currentIndex(), 3);
+    EXPECT_EQ(engine->selectedIndex(), 3);
+    EXPECT_EQ(engine->title(), "third.mp3");
+    Rendered third;
+    render(24000, third);
+    EXPECT_NEAR(mp3test::measureFrequency(third.left.data() + 2400, 19200, 1, 48000), 700.0, 0.1);
 }
 
 TEST_F(MP3PlayerEngineTest, EmptyListMissingFileAndBadFiles)
