@@ -265,6 +265,59 @@ TEST_F(VirtualDeviceTest, RefusesABadConfigurationWithItsReason)
               std::string::npos);
 }
 
+// In real time the files are read ahead and written behind on threads of
+// their own; nothing is lost or shifted.
+TEST_F(VirtualDeviceTest, ClockedModeStreamsBothFilesCompletely)
+{
+    const std::string inputPath = (m_folder / "clocked-in.wav").string();
+    const std::string outputPath = (m_folder / "clocked-out.wav").string();
+    constexpr long kFileFrames = 3 * kBlock;
+    {
+        SF_INFO info{};
+        info.samplerate = int(kRate);
+        info.channels = 1;
+        info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+        SNDFILE* file = sf_open(inputPath.c_str(), SFM_WRITE, &info);
+        ASSERT_NE(file, nullptr);
+        std::vector<float> frames(kFileFrames);
+        for (long frame = 0; frame < kFileFrames; ++frame)
+            frames[size_t(frame)] = float(frame) / float(kFileFrames);
+        sf_writef_float(file, frames.data(), kFileFrames);
+        sf_close(file);
+    }
+    setenv("CORVANE_VIRTUAL_INPUT_FILE", inputPath.c_str(), 1);
+    setenv("CORVANE_VIRTUAL_OUTPUT_FILE", outputPath.c_str(), 1);
+    ToneState state;
+    state.captured.reserve(4 * kBlock);
+    long blocks = 0;
+    {
+        CMASIO host;
+        ASSERT_EQ(host.loaddriver(unsigned(virtualDeviceIndex(host)), &toneCallback,
+                                  reinterpret_cast<unsigned long>(&state)),
+                  1);
+        ASSERT_TRUE(host.setSampleRate(float(kRate)));
+        ASSERT_TRUE(host.startaudio());
+        waitForBlocks(state, 20);
+        ASSERT_TRUE(host.stopaudio());
+        blocks = state.blocks.load();
+    }
+    ASSERT_EQ(state.captured.size(), size_t(4 * kBlock));
+    for (long frame = 0; frame < 4 * kBlock; ++frame)
+    {
+        const float expected = frame < kFileFrames ? float(frame) / float(kFileFrames) : 0.0f;
+        ASSERT_EQ(state.captured[size_t(frame)], expected) << frame;
+    }
+    SF_INFO info{};
+    SNDFILE* file = sf_open(outputPath.c_str(), SFM_READ, &info);
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(info.frames, blocks * kBlock);
+    std::vector<float> written(size_t(info.frames) * size_t(info.channels));
+    sf_readf_float(file, written.data(), info.frames);
+    sf_close(file);
+    for (long frame = 0; frame < info.frames; ++frame)
+        ASSERT_EQ(written[size_t(frame) * size_t(info.channels)], toneSample(0, frame)) << frame;
+}
+
 // Without the fast mode the device keeps to its clock. The bound is loose
 // (twice real time): it catches a device that spins, not a slow machine.
 TEST_F(VirtualDeviceTest, ClockedModeDoesNotRunAhead)

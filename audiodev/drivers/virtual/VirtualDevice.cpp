@@ -116,59 +116,9 @@ long VirtualDevice::setSampleRate(double sampleRate)
 
 bool VirtualDevice::buffersCreated()
 {
-    const size_t frames = size_t(m_blockSize);
-    m_outputInts.assign(frames * size_t(m_numOutputs), 0);
-    m_outputShorts.assign(frames * size_t(m_numOutputs), 0);
-    m_outputFloats.assign(frames * size_t(m_numOutputs), 0.0f);
+    m_inputPointers.assign(size_t(m_numInputs), nullptr);
+    m_outputPointers.assign(size_t(m_numOutputs), nullptr);
     return true;
-}
-
-bool VirtualDevice::openFiles()
-{
-    if (!m_outputPath.empty() && m_numOutputs > 0)
-    {
-        SF_INFO info{};
-        info.samplerate = static_cast<int>(m_sampleRate);
-        info.channels = static_cast<int>(m_numOutputs);
-        int subtype = SF_FORMAT_FLOAT;
-        if (m_sampleType == SampleInt16LSB)
-            subtype = SF_FORMAT_PCM_16;
-        else if (m_sampleType == SampleInt24LSB)
-            subtype = SF_FORMAT_PCM_24;
-        else if (m_sampleType == SampleInt32LSB)
-            subtype = SF_FORMAT_PCM_32;
-        info.format = SF_FORMAT_WAV | subtype;
-        m_outputFile = sf_open(m_outputPath.c_str(), SFM_WRITE, &info);
-        if (m_outputFile == nullptr)
-        {
-            setErrorText("Cannot write " + m_outputPath);
-            return false;
-        }
-    }
-    if (!m_inputPath.empty())
-    {
-        SF_INFO info{};
-        m_inputFile = sf_open(m_inputPath.c_str(), SFM_READ, &info);
-        if (m_inputFile == nullptr)
-        {
-            setErrorText("Cannot read " + m_inputPath);
-            closeFiles();
-            return false;
-        }
-        m_inputFileChannels = info.channels;
-        m_inputInts.assign(size_t(m_blockSize) * size_t(info.channels), 0);
-        m_inputFloats.assign(size_t(m_blockSize) * size_t(info.channels), 0.0f);
-    }
-    return true;
-}
-
-void VirtualDevice::closeFiles()
-{
-    if (m_outputFile != nullptr)
-        sf_close(m_outputFile);
-    if (m_inputFile != nullptr)
-        sf_close(m_inputFile);
-    m_outputFile = m_inputFile = nullptr;
 }
 
 long VirtualDevice::start()
@@ -177,8 +127,23 @@ long VirtualDevice::start()
         return DriverOk;
     if (m_callbacks == nullptr)
         return DriverInvalidMode;
-    if (!openFiles())
+    if (!m_outputPath.empty() && m_numOutputs > 0 &&
+        !m_outputFile.open(m_outputPath, m_sampleRate, m_numOutputs, m_sampleType, m_blockSize))
+    {
+        setErrorText("Cannot write " + m_outputPath);
         return DriverHardwareMalfunction;
+    }
+    m_hasInputFile = false;
+    if (!m_inputPath.empty())
+    {
+        if (!m_inputFile.open(m_inputPath, m_numInputs, m_sampleType, m_blockSize))
+        {
+            setErrorText("Cannot read " + m_inputPath);
+            m_outputFile.close();
+            return DriverHardwareMalfunction;
+        }
+        m_hasInputFile = true;
+    }
     resetPosition();
     m_running.store(true);
     m_thread = std::thread([this] { run(); });
@@ -191,7 +156,8 @@ long VirtualDevice::stop()
         return DriverOk;
     m_running.store(false);
     m_thread.join();
-    closeFiles();
+    m_inputFile.close();
+    m_outputFile.close();
     return DriverOk;
 }
 
@@ -207,123 +173,27 @@ void VirtualDevice::run()
     long index = 0;
     while (m_running.load(std::memory_order_acquire))
     {
-        readInputs(index);
+        for (long channel = 0; channel < m_numInputs; ++channel)
+            m_inputPointers[size_t(channel)] = inputBuffer(channel, index);
+        if (m_hasInputFile)
+            m_inputFile.pop(m_inputPointers.data(), m_fastMode);
+        else
+            for (unsigned char* half : m_inputPointers)
+                if (half != nullptr)
+                    std::memset(half, 0, bytesPerBlock());
+
         runBlock(index);
-        writeOutputs(index);
+
+        if (m_outputFile.isOpen())
+        {
+            for (long channel = 0; channel < m_numOutputs; ++channel)
+                m_outputPointers[size_t(channel)] = outputBuffer(channel, index);
+            m_outputFile.push(m_outputPointers.data(), m_fastMode);
+        }
         index ^= 1;
         if (!m_fastMode)
             m_clock.waitForNextBlock();
     }
-}
-
-// Device thread: the input file's next block into the input halves, in the
-// device's sample type; silence once the file has ended.
-void VirtualDevice::readInputs(long index) noexcept
-{
-    const long frames = m_blockSize;
-    sf_count_t framesRead = 0;
-    if (m_inputFile != nullptr)
-    {
-        framesRead = m_sampleType == SampleFloat32LSB
-                         ? sf_readf_float(m_inputFile, m_inputFloats.data(), frames)
-                         : sf_readf_int(m_inputFile, m_inputInts.data(), frames);
-    }
-    for (long channel = 0; channel < m_numInputs; ++channel)
-    {
-        unsigned char* destination = inputBuffer(channel, index);
-        if (destination == nullptr)
-            continue;
-        std::memset(destination, 0, bytesPerBlock());
-        if (channel >= m_inputFileChannels)
-            continue;
-        const size_t stride = size_t(m_inputFileChannels);
-        for (sf_count_t frame = 0; frame < framesRead; ++frame)
-        {
-            const size_t at = size_t(frame) * stride + size_t(channel);
-            // libsndfile hands integers left-justified in 32 bits.
-            const auto word = static_cast<uint32_t>(m_inputInts[at]);
-            switch (m_sampleType)
-            {
-            case SampleInt16LSB:
-            {
-                const auto sample = static_cast<uint16_t>(word >> 16);
-                std::memcpy(destination + 2 * frame, &sample, 2);
-                break;
-            }
-            case SampleInt24LSB:
-                destination[3 * frame] = static_cast<unsigned char>(word >> 8);
-                destination[3 * frame + 1] = static_cast<unsigned char>(word >> 16);
-                destination[3 * frame + 2] = static_cast<unsigned char>(word >> 24);
-                break;
-            case SampleInt32LSB:
-                std::memcpy(destination + 4 * frame, &word, 4);
-                break;
-            default:
-                std::memcpy(destination + 4 * frame, &m_inputFloats[at], 4);
-                break;
-            }
-        }
-    }
-}
-
-// Device thread: the output halves into the output file, as they stand.
-void VirtualDevice::writeOutputs(long index) noexcept
-{
-    if (m_outputFile == nullptr)
-        return;
-    const long frames = m_blockSize;
-    const size_t stride = size_t(m_numOutputs);
-    for (long channel = 0; channel < m_numOutputs; ++channel)
-    {
-        const unsigned char* source = outputBuffer(channel, index);
-        for (long frame = 0; frame < frames; ++frame)
-        {
-            const size_t at = size_t(frame) * stride + size_t(channel);
-            switch (m_sampleType)
-            {
-            case SampleInt16LSB:
-            {
-                int16_t sample = 0;
-                if (source != nullptr)
-                    std::memcpy(&sample, source + 2 * frame, 2);
-                m_outputShorts[at] = sample;
-                break;
-            }
-            case SampleInt24LSB:
-            {
-                uint32_t word = 0;
-                if (source != nullptr)
-                    word = (uint32_t(source[3 * frame]) << 8) |
-                           (uint32_t(source[3 * frame + 1]) << 16) |
-                           (uint32_t(source[3 * frame + 2]) << 24);
-                m_outputInts[at] = static_cast<int>(word);
-                break;
-            }
-            case SampleInt32LSB:
-            {
-                int32_t sample = 0;
-                if (source != nullptr)
-                    std::memcpy(&sample, source + 4 * frame, 4);
-                m_outputInts[at] = sample;
-                break;
-            }
-            default:
-            {
-                float sample = 0.0f;
-                if (source != nullptr)
-                    std::memcpy(&sample, source + 4 * frame, 4);
-                m_outputFloats[at] = sample;
-                break;
-            }
-            }
-        }
-    }
-    if (m_sampleType == SampleInt16LSB)
-        sf_writef_short(m_outputFile, m_outputShorts.data(), frames);
-    else if (m_sampleType == SampleFloat32LSB)
-        sf_writef_float(m_outputFile, m_outputFloats.data(), frames);
-    else
-        sf_writef_int(m_outputFile, m_outputInts.data(), frames);
 }
 
 } // namespace audiodev

@@ -16,12 +16,13 @@
 //   CORVANE_VIRTUAL_FAST=1       no clock: blocks as fast as the host takes them
 //
 // Threads: the host's control thread calls the operations; the device's own
-// thread (highest priority) runs the blocks and reads/writes the files.
+// thread (highest priority) runs the blocks; the files are read and written
+// by threads of their own, never by the device's thread.
 
 #include "../common/BlockClock.h"
 #include "../common/DriverBase.h"
-
-#include <sndfile.h>
+#include "WavBlockReader.h"
+#include "WavBlockWriter.h"
 
 #include <atomic>
 #include <thread>
@@ -50,24 +51,18 @@ protected:
 
 private:
     void run();
-    void readInputs(long index) noexcept;
-    void writeOutputs(long index) noexcept;
-    bool openFiles();
-    void closeFiles();
 
     double m_sampleRate = 44100.0;
     bool m_fastMode = false;
     std::string m_inputPath;
     std::string m_outputPath;
-    SNDFILE* m_inputFile = nullptr;
-    int m_inputFileChannels = 0;
-    SNDFILE* m_outputFile = nullptr;
-    // Interleaved frames on their way from and to the files.
-    std::vector<int> m_inputInts;
-    std::vector<float> m_inputFloats;
-    std::vector<int> m_outputInts;
-    std::vector<short> m_outputShorts;
-    std::vector<float> m_outputFloats;
+    // The files are read and written on threads of their own.
+    WavBlockReader m_inputFile;
+    WavBlockWriter m_outputFile;
+    bool m_hasInputFile = false;
+    // Per-block lists of the channels' half-buffers, sized with the buffers.
+    std::vector<unsigned char*> m_inputPointers;
+    std::vector<const unsigned char*> m_outputPointers;
 
     BlockClock m_clock;
     std::atomic<bool> m_running{false};
