@@ -17,7 +17,7 @@
 // CRackUnit::Process forwards to process().
 //
 // Threads:
-// - audio thread: Process only; never allocates, locks or waits. At a half
+// - audio thread: process() only; never allocates, locks or waits. At a half
 //   switch it marks the half Consumed and releases a semaphore (a futex wake).
 // - GUI or MIDI thread: transport and playlist operations, settings.
 // - load thread (lowest priority): reads the tag and stream information,
