@@ -131,6 +131,8 @@ struct DriverCallbacks
     // thread on which the host may process the block at once.
     void (*bufferSwitch)(long index, bool processNow);
     void (*sampleRateDidChange)(double sampleRate);
+    // A reset request makes the host stop the driver, which may wait for the
+    // driver's audio thread: send it from another thread.
     long (*hostMessage)(long selector, long value, void* message, double* opt);
     TimeInfo* (*bufferSwitchTimeInfo)(TimeInfo* timeInfo, long index, bool processNow);
 };
