@@ -1,5 +1,8 @@
 #include "mixer/MixerEngine.h"
 
+#include "mixer/MixerEqualiserChain.h"
+#include "mixer/MixerEqualiserPair.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -222,6 +225,8 @@ MixerEngine::MixerEngine()
 {
     for (int index = 0; index < kBufferCount; ++index)
         m_workBuffers[index] = m_bufferStorage.get() + static_cast<size_t>(index) * kMaxFrames;
+    m_gateStorage = std::make_unique<unsigned char[]>(
+        static_cast<size_t>(MixerControlState::kChannelCount) * kMaxFrames);
     for (int channelIndex = 0; channelIndex < MixerControlState::kChannelCount; ++channelIndex)
     {
         for (int band = 0; band < kBandCount; ++band)
@@ -436,25 +441,35 @@ void MixerEngine::processPiece(float* const* inputs, long numIn, float* const* o
         RackProcessor* source = m_sources.entry(settings.sourceItem);
         if (source == nullptr)
             continue;
-        const int firstBuffer =
-            kFirstStereoChannelBuffer + 2 * (channelIndex - MixerControlState::kMonoChannelCount);
         std::array<float*, 2> sourceInputs{inputs[0], inputs[1]};
-        std::array<float*, 2> channelBuffers{m_workBuffers[firstBuffer],
-                                             m_workBuffers[firstBuffer + 1]};
+        std::array<float*, 2> channelBuffers{channelSamples(channelIndex, 0),
+                                             channelSamples(channelIndex, 1)};
         source->Process(sourceInputs.data(), channelBuffers.data(), 2, 2, frames);
     }
 
     // The channel strips.
     m_channelPeaks.fill(kPeakFloor);
     block.outputPeaks.fill(kPeakFloor);
-    for (CFxRbjFilter& filter : m_equaliserFilters)
-        filter.acquireCoefficients();
-    processMonoChannels(block, frames);
+    prepareMonoChannels(block, frames);
     for (int channelIndex = MixerControlState::kMonoChannelCount;
          channelIndex < MixerControlState::kChannelCount; ++channelIndex)
     {
         if (block.channels[channelIndex].running)
-            processStereoChannel(block, channelIndex, frames);
+            prepareStereoChannel(block, channelIndex, frames);
+    }
+    equaliseChannels(block, frames);
+    // Sends, fader and pan, in channel order (1 and 2 reach the sends' right
+    // sides before the stereo channels add theirs).
+    for (int channelIndex = 0; channelIndex < MixerControlState::kChannelCount; ++channelIndex)
+    {
+        const ChannelSettings& settings = block.channels[channelIndex];
+        if (!settings.running)
+            continue;
+        if (MixerControlState::isMonoChannel(channelIndex))
+            mixMonoChannel(channelSamples(channelIndex, 0), settings.mix, block.targets, frames);
+        else
+            mixStereoChannel(channelSamples(channelIndex, 0), channelSamples(channelIndex, 1),
+                             settings.mix, block.targets, frames);
     }
 
     // The effects turn send 1 into return 1 and send 2 into return 2.
@@ -493,161 +508,166 @@ void MixerEngine::processPiece(float* const* inputs, long numIn, float* const* o
     }
 }
 
-namespace
+float* MixerEngine::channelSamples(int channelIndex, int side) const noexcept
 {
+    if (MixerControlState::isMonoChannel(channelIndex))
+        return m_workBuffers[kFirstMonoChannelBuffer + channelIndex];
+    return m_workBuffers[kFirstStereoChannelBuffer +
+                         2 * (channelIndex - MixerControlState::kMonoChannelCount) + side];
+}
 
-// The three bands of one channel (high, mid, low) for one block, run as one
-// chain in double: each link between two bands keeps a single history, which
-// is both the earlier band's output memory and the later band's input
-// memory, so the whole chain's memory fits in registers.
-class ChannelEqualiser
-{
-public:
-    explicit ChannelEqualiser(CFxRbjFilter* bands) noexcept : m_bands(bands)
-    {
-        const CFxRbjFilter::BlockState high = bands[0].beginBlock();
-        const CFxRbjFilter::BlockState mid = bands[1].beginBlock();
-        const CFxRbjFilter::BlockState low = bands[2].beginBlock();
-        m_high = high.coefficients;
-        m_mid = mid.coefficients;
-        m_low = low.coefficients;
-        m_input1 = high.input1;
-        m_input2 = high.input2;
-        m_highOutput1 = high.output1;
-        m_highOutput2 = high.output2;
-        m_midOutput1 = mid.output1;
-        m_midOutput2 = mid.output2;
-        m_lowOutput1 = low.output1;
-        m_lowOutput2 = low.output2;
-    }
-
-    float filter(float sample) noexcept
-    {
-        const double high = CFxRbjFilter::nextOutput(*m_high, sample, m_input1, m_input2,
-                                                     m_highOutput1, m_highOutput2);
-        const double mid = CFxRbjFilter::nextOutput(*m_mid, high, m_highOutput1, m_highOutput2,
-                                                    m_midOutput1, m_midOutput2);
-        const double low = CFxRbjFilter::nextOutput(*m_low, mid, m_midOutput1, m_midOutput2,
-                                                    m_lowOutput1, m_lowOutput2);
-        m_input2 = m_input1;
-        m_input1 = sample;
-        m_highOutput2 = m_highOutput1;
-        m_highOutput1 = high;
-        m_midOutput2 = m_midOutput1;
-        m_midOutput1 = mid;
-        m_lowOutput2 = m_lowOutput1;
-        m_lowOutput1 = low;
-        return static_cast<float>(low);
-    }
-
-    // Writes the chain's memory back into the three filters.
-    void finish() noexcept
-    {
-        m_bands[0].endBlock({m_high, m_input1, m_input2, m_highOutput1, m_highOutput2});
-        m_bands[1].endBlock({m_mid, m_highOutput1, m_highOutput2, m_midOutput1, m_midOutput2});
-        m_bands[2].endBlock({m_low, m_midOutput1, m_midOutput2, m_lowOutput1, m_lowOutput2});
-    }
-
-private:
-    CFxRbjFilter* m_bands;
-    const CFxRbjFilter::Coefficients* m_high;
-    const CFxRbjFilter::Coefficients* m_mid;
-    const CFxRbjFilter::Coefficients* m_low;
-    double m_input1, m_input2;
-    double m_highOutput1, m_highOutput2;
-    double m_midOutput1, m_midOutput2;
-    double m_lowOutput1, m_lowOutput2;
-};
-
-} // namespace
-
-void MixerEngine::processMonoChannels(const BlockSetup& block, long frames) noexcept
+void MixerEngine::prepareMonoChannels(const BlockSetup& block, long frames) noexcept
 {
     const ChannelSettings& first = block.channels[0];
     const ChannelSettings& second = block.channels[1];
     if (!first.running && !second.running)
         return;
 
-    // Trim, compressor, peak and equaliser, frame by frame with both
-    // channels inside, so channel 1's compressor step runs before channel
-    // 2's on the shared envelope.
+    // Trim, compressor and peak, frame by frame with both channels inside,
+    // so channel 1's compressor step runs before channel 2's on the shared
+    // envelope. The equaliser gate of each frame is kept for the next stage.
     const CompressorParameters compressor = block.compressor;
     double envelopeDb = m_compressor.getEnvelopeDb();
-    ChannelEqualiser firstEqualiser(&m_equaliserFilters[0]);
-    ChannelEqualiser secondEqualiser(&m_equaliserFilters[kBandCount]);
-    float firstPeak = m_channelPeaks[0];
-    float secondPeak = m_channelPeaks[1];
-    float* const firstProcessed = m_workBuffers[kFirstMonoChannelBuffer];
-    float* const secondProcessed = m_workBuffers[kFirstMonoChannelBuffer + 1];
-
     auto runStrip =
-        [&](float sample, const ChannelSettings& settings, float& peak, ChannelEqualiser& equaliser)
+        [&](float sample, const ChannelSettings& settings, float& peak, unsigned char& gateOpen)
     {
         sample *= settings.trim;
         if (settings.compressorOn)
             sample = compressSample(sample, compressor, envelopeDb);
         peak = std::max(peak, std::fabs(sample));
-        if (peak > kPeakFloor)
-            sample = equaliser.filter(sample);
+        gateOpen = peak > kPeakFloor;
         return sample;
     };
+    float* const firstSamples = channelSamples(0, 0);
+    float* const secondSamples = channelSamples(1, 0);
+    unsigned char* const firstGates = gateFlags(0);
+    unsigned char* const secondGates = gateFlags(1);
     for (long frame = 0; frame < frames; ++frame)
     {
         if (first.running)
-            firstProcessed[frame] =
-                runStrip(first.monoInput[frame], first, firstPeak, firstEqualiser);
+            firstSamples[frame] =
+                runStrip(first.monoInput[frame], first, m_channelPeaks[0], firstGates[frame]);
         if (second.running)
-            secondProcessed[frame] =
-                runStrip(second.monoInput[frame], second, secondPeak, secondEqualiser);
+            secondSamples[frame] =
+                runStrip(second.monoInput[frame], second, m_channelPeaks[1], secondGates[frame]);
     }
     m_compressor.setEnvelopeDb(envelopeDb);
-    m_channelPeaks[0] = firstPeak;
-    m_channelPeaks[1] = secondPeak;
-    firstEqualiser.finish();
-    secondEqualiser.finish();
-
-    // Sends, fader and pan, channel 1 first.
-    if (first.running)
-        mixMonoChannel(firstProcessed, first.mix, block.targets, frames);
-    if (second.running)
-        mixMonoChannel(secondProcessed, second.mix, block.targets, frames);
 }
 
-void MixerEngine::processStereoChannel(const BlockSetup& block, int channelIndex,
+void MixerEngine::prepareStereoChannel(const BlockSetup& block, int channelIndex,
                                        long frames) noexcept
 {
+    // Trim and peak, in place in the channel's buffers; the equaliser gate of
+    // each frame is kept for the next stage.
     const ChannelSettings& settings = block.channels[channelIndex];
-    const int firstBuffer =
-        kFirstStereoChannelBuffer + 2 * (channelIndex - MixerControlState::kMonoChannelCount);
-    float* const channelLeft = m_workBuffers[firstBuffer];
-    float* const channelRight = m_workBuffers[firstBuffer + 1];
-
-    // Trim, peak and equaliser, in place in the channel's buffers. Both
-    // sides share the channel's three filters (and their memory): left then
-    // right in every frame.
+    float* const left = channelSamples(channelIndex, 0);
+    float* const right = channelSamples(channelIndex, 1);
+    unsigned char* const gates = gateFlags(channelIndex);
     const float trim = settings.trim;
-    ChannelEqualiser equaliser(&m_equaliserFilters[channelIndex * kBandCount]);
     float peak = m_channelPeaks[channelIndex];
     for (long frame = 0; frame < frames; ++frame)
     {
-        float left = channelLeft[frame] * trim;
-        float right = channelRight[frame] * trim;
-        const float leftMagnitude = std::fabs(left);
-        const float rightMagnitude = std::fabs(right);
+        const float trimmedLeft = left[frame] * trim;
+        const float trimmedRight = right[frame] * trim;
+        left[frame] = trimmedLeft;
+        right[frame] = trimmedRight;
+        const float leftMagnitude = std::fabs(trimmedLeft);
+        const float rightMagnitude = std::fabs(trimmedRight);
         if (leftMagnitude > peak || rightMagnitude > peak)
             peak = (leftMagnitude + rightMagnitude) / 2.0f;
-        if (peak > kPeakFloor)
-        {
-            left = equaliser.filter(left);
-            right = equaliser.filter(right);
-        }
-        channelLeft[frame] = left;
-        channelRight[frame] = right;
+        gates[frame] = peak > kPeakFloor;
     }
     m_channelPeaks[channelIndex] = peak;
-    equaliser.finish();
+}
 
-    mixStereoChannel(channelLeft, channelRight, settings.mix, block.targets, frames);
+void MixerEngine::equaliseChannels(const BlockSetup& block, long frames) noexcept
+{
+    // Every chain adopts its bands' newest coefficients, running or not.
+    CFxRbjFilter* const filters = m_equaliserFilters.data();
+    std::array<MixerEqualiserChain, MixerControlState::kChannelCount> chains{
+        MixerEqualiserChain(filters),      MixerEqualiserChain(filters + 3),
+        MixerEqualiserChain(filters + 6),  MixerEqualiserChain(filters + 9),
+        MixerEqualiserChain(filters + 12), MixerEqualiserChain(filters + 15),
+        MixerEqualiserChain(filters + 18)};
+
+    // One channel alone, honouring its gate frame by frame: a closed gate
+    // skips the filters and leaves their memory untouched. A stereo channel
+    // runs left then right through the same chain.
+    auto equaliseFrame = [&](int channelIndex, long frame)
+    {
+        if (!gateFlags(channelIndex)[frame])
+            return;
+        MixerEqualiserChain& chain = chains[channelIndex];
+        float* const left = channelSamples(channelIndex, 0);
+        left[frame] = chain.filter(left[frame]);
+        if (!MixerControlState::isMonoChannel(channelIndex))
+        {
+            float* const right = channelSamples(channelIndex, 1);
+            right[frame] = chain.filter(right[frame]);
+        }
+    };
+    auto equaliseAlone = [&](int channelIndex)
+    {
+        for (long frame = 0; frame < frames; ++frame)
+            equaliseFrame(channelIndex, frame);
+    };
+
+    // Two channels of the same kind share the pair's instructions while both
+    // gates are open; a frame with a closed gate runs on the chains alone.
+    auto equaliseTogether = [&](int firstIndex, int secondIndex)
+    {
+#if defined(CORVANE_HAVE_EQUALISER_PAIR)
+        MixerEqualiserPair pair(chains[firstIndex], chains[secondIndex]);
+        const unsigned char* const firstGates = gateFlags(firstIndex);
+        const unsigned char* const secondGates = gateFlags(secondIndex);
+        float* const firstLeft = channelSamples(firstIndex, 0);
+        float* const secondLeft = channelSamples(secondIndex, 0);
+        float* const firstRight = channelSamples(firstIndex, 1);
+        float* const secondRight = channelSamples(secondIndex, 1);
+        const bool stereo = !MixerControlState::isMonoChannel(firstIndex);
+        for (long frame = 0; frame < frames; ++frame)
+        {
+            if (firstGates[frame] && secondGates[frame])
+            {
+                pair.filter(firstLeft[frame], secondLeft[frame]);
+                if (stereo)
+                    pair.filter(firstRight[frame], secondRight[frame]);
+                continue;
+            }
+            pair.finish();
+            equaliseFrame(firstIndex, frame);
+            equaliseFrame(secondIndex, frame);
+            pair.reload();
+        }
+        pair.finish();
+#else
+        equaliseAlone(firstIndex);
+        equaliseAlone(secondIndex);
+#endif
+    };
+
+    int waitingMono = -1;
+    int waitingStereo = -1;
+    for (int channelIndex = 0; channelIndex < MixerControlState::kChannelCount; ++channelIndex)
+    {
+        if (!block.channels[channelIndex].running)
+            continue;
+        int& waiting = MixerControlState::isMonoChannel(channelIndex) ? waitingMono : waitingStereo;
+        if (waiting < 0)
+        {
+            waiting = channelIndex;
+            continue;
+        }
+        equaliseTogether(waiting, channelIndex);
+        waiting = -1;
+    }
+    if (waitingMono >= 0)
+        equaliseAlone(waitingMono);
+    if (waitingStereo >= 0)
+        equaliseAlone(waitingStereo);
+
+    for (MixerEqualiserChain& chain : chains)
+        chain.finish();
 }
 
 void MixerEngine::mixReturnsRecordAndMasters(BlockSetup& block, long frames) noexcept

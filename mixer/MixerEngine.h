@@ -108,11 +108,17 @@ private:
 
     void processPiece(float* const* inputs, long numIn, float* const* outputs, long numOut,
                       long frames) noexcept;
-    void processMonoChannels(const BlockSetup& block, long frames) noexcept;
-    void processStereoChannel(const BlockSetup& block, int channelIndex, long frames) noexcept;
+    void prepareMonoChannels(const BlockSetup& block, long frames) noexcept;
+    void prepareStereoChannel(const BlockSetup& block, int channelIndex, long frames) noexcept;
+    void equaliseChannels(const BlockSetup& block, long frames) noexcept;
+    // A channel's samples between the stages (side 0 left or mono, 1 right).
+    float* channelSamples(int channelIndex, int side) const noexcept;
+    unsigned char* gateFlags(int channelIndex) const noexcept
+    {
+        return m_gateStorage.get() + static_cast<size_t>(channelIndex) * kMaxFrames;
+    }
     void mixReturnsRecordAndMasters(BlockSetup& block, long frames) noexcept;
     void recomputeEqualiser(int channelIndex, int band);
-    float* workBuffer(int index) const noexcept { return m_workBuffers[index]; }
 
     MixerControlState m_controls;
     MixerGainLaws m_gainLaws;
@@ -129,6 +135,9 @@ private:
     // channels after their equaliser.
     std::unique_ptr<float[]> m_bufferStorage;
     std::array<float*, 25> m_workBuffers{};
+    // Per channel and frame: whether the equaliser runs (the block peak is
+    // above the floor).
+    std::unique_ptr<unsigned char[]> m_gateStorage;
     // Per-channel block peaks (audio thread).
     std::array<float, MixerControlState::kChannelCount> m_channelPeaks{};
 };

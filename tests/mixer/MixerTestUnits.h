@@ -38,6 +38,29 @@ private:
     float m_right;
 };
 
+// Plays two given sample sequences (left, right) block after block.
+class SequenceSource : public RackProcessor
+{
+public:
+    SequenceSource(std::vector<float> left, std::vector<float> right)
+        : m_left(std::move(left)), m_right(std::move(right))
+    {
+    }
+    void Process(float**, float** out, long, long, long frames) override
+    {
+        for (long frame = 0; frame < frames; ++frame, ++m_position)
+        {
+            out[0][frame] = m_position < m_left.size() ? m_left[m_position] : 0.0f;
+            out[1][frame] = m_position < m_right.size() ? m_right[m_position] : 0.0f;
+        }
+    }
+
+private:
+    std::vector<float> m_left;
+    std::vector<float> m_right;
+    size_t m_position = 0;
+};
+
 // Return k = send k x gain, on both sides.
 class ScalingEffect : public RackProcessor
 {
