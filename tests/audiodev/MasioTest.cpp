@@ -315,6 +315,16 @@ TEST_F(MasioTest, BlocksRunTheCallbackWithPositionsAndConvertBothWays)
     EXPECT_EQ(driver->m_disposeCalls, 1);
 }
 
+TEST_F(MasioTest, ABlockDeliveredWhileStartingIsProcessed)
+{
+    CMASIO host;
+    TestDriver* driver = load(host, "Test 48000 Hz");
+    ASSERT_NE(driver, nullptr);
+    driver->m_blockDuringStart = true;
+    ASSERT_TRUE(host.startaudio());
+    EXPECT_EQ(m_log.positions, (std::vector<long>{-64}));
+}
+
 TEST_F(MasioTest, NativeFormatsConvertOnTheBlockPath)
 {
     CMASIO host;

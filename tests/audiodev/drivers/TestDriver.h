@@ -50,6 +50,9 @@ public:
     long start() override
     {
         m_started = true;
+        // Like a server that runs its first cycle before start returns.
+        if (m_blockDuringStart)
+            m_callbacks->bufferSwitch(0, true);
         return audiodev::DriverOk;
     }
     long stop() override
@@ -195,6 +198,7 @@ public:
     TestDriverSpec m_spec;
     double m_rate;
     bool m_started = false;
+    bool m_blockDuringStart = false;
     int m_stopCalls = 0;
     int m_setRateCalls = 0;
     int m_disposeCalls = 0;
