@@ -36,7 +36,7 @@ constexpr int kDeviceOutputsUsed = 4;
 // equaliser idle.
 constexpr float kPeakFloor = 1e-5f;
 
-// Channel equaliser bands: high shelf-like peak, presence mid and bass.
+// The channel equaliser's three peaking bands: centre frequency and Q.
 struct EqualiserBand
 {
     double frequency;
@@ -244,13 +244,13 @@ void MixerEngine::SetSampleRate(float sampleRate)
         return;
     // Keep the equaliser bands and the compressor times right at the new
     // rate; a stopped engine (0.0) keeps the last running rate for them.
-    m_filterSampleRate = sampleRate;
+    m_filterSampleRate.store(sampleRate);
     for (int channelIndex = 0; channelIndex < MixerControlState::kChannelCount; ++channelIndex)
     {
         for (int band = 0; band < kBandCount; ++band)
             recomputeEqualiser(channelIndex, band);
     }
-    m_compressor.setSampleRate(m_filterSampleRate);
+    m_compressor.setSampleRate(m_filterSampleRate.load());
 }
 
 void MixerEngine::SetSources(RackProcessor* mp3, RackProcessor* cd, RackProcessor* vsti,
@@ -293,7 +293,7 @@ void MixerEngine::recomputeEqualiser(int channelIndex, int band)
 {
     const int gainDb = m_controls.channels[channelIndex].equaliserGainDb[band].load();
     m_equaliserFilters[channelIndex * kBandCount + band].calc_filter_coeffs(
-        CFxRbjFilter::PeakingEqualiser, kEqualiserBands[band].frequency, m_filterSampleRate,
+        CFxRbjFilter::PeakingEqualiser, kEqualiserBands[band].frequency, m_filterSampleRate.load(),
         kEqualiserBands[band].quality, gainDb, false);
 }
 
@@ -303,8 +303,17 @@ void MixerEngine::ConfigureCompressor()
     m_compressor.setThreshold(kCompressorThresholdDb);
     m_compressor.setAttack(kCompressorAttackMs);
     m_compressor.setRelease(kCompressorReleaseMs);
-    m_compressor.setSampleRate(m_filterSampleRate);
+    m_compressor.setSampleRate(m_filterSampleRate.load());
     m_compressor.initRuntime();
+}
+
+void MixerEngine::Reset() noexcept
+{
+    for (CFxRbjFilter& filter : m_equaliserFilters)
+        filter.reset();
+    m_compressor.initRuntime();
+    std::memset(m_bufferStorage.get(), 0, sizeof(float) * kBufferCount * kMaxFrames);
+    m_channelPeaks.fill(kPeakFloor);
 }
 
 void MixerEngine::Process(float** in, float** out, long numIn, long numOut, long frames) noexcept

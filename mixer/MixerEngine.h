@@ -66,7 +66,8 @@ public:
     void SetSources(RackProcessor* mp3, RackProcessor* cd, RackProcessor* vsti,
                     RackProcessor* effect, RackProcessor* recorder, RackProcessor* loop,
                     RackProcessor* pads);
-    // GUI thread. Call after a stereo selector changed (ids 1152..1156).
+    // GUI thread. Call after writing a changed stereo selector into
+    // controls() (ids 1152..1156).
     void UpdateRouting();
     MixerSourceTable& sourceTable() noexcept { return m_sources; }
 
@@ -85,6 +86,11 @@ public:
     // -6 dB, attack 2.5 ms, release 500 ms, the current rate, envelope reset.
     void ConfigureCompressor();
 
+    // GUI thread, device stopped: clears the equaliser memories, the
+    // compressor envelope and the work buffers. (The running mixer never
+    // resets itself; its state carries across blocks and restarts.)
+    void Reset() noexcept;
+
     // GUI thread. Where the meter readings go (nullptr: nowhere).
     void setMeterSink(MixerMeterSink* sink) noexcept
     {
@@ -93,7 +99,7 @@ public:
 
     // The rate the equaliser and compressor are computed for: the last
     // running rate, 44100 Hz before the first.
-    double filterSampleRate() const { return m_filterSampleRate; }
+    double filterSampleRate() const { return m_filterSampleRate.load(); }
     const MixerGainLaws& gainLaws() const noexcept { return m_gainLaws; }
     // Audio thread (or tests while no block runs).
     const CFxRbjFilter& equaliserFilter(int channelIndex, int band) const
@@ -127,12 +133,13 @@ private:
     // One compressor for both mono channels: they share one envelope.
     SimpleComp m_compressor;
     std::atomic<MixerMeterSink*> m_meterSink{nullptr};
-    double m_filterSampleRate = 44100.0;
+    // The rate a device runs at when none has been told yet.
+    std::atomic<double> m_filterSampleRate{44100.0};
 
     // One allocation holds the 20 work buffers (sends, returns, record feed,
     // the stereo channels' sides), two stand-in outputs for devices with
     // fewer than two outputs, one silent stand-in input and the two mono
-    // channels after their equaliser.
+    // channels' samples between the strip's stages.
     std::unique_ptr<float[]> m_bufferStorage;
     std::array<float*, 25> m_workBuffers{};
     // Per channel and frame: whether the equaliser runs (the block peak is

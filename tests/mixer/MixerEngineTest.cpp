@@ -562,3 +562,31 @@ TEST_F(MixerEngineTest, ChannelsEqualisedTogetherMatchChannelsEqualisedAlone)
             << frame;
     }
 }
+
+TEST_F(MixerEngineTest, ResetForgetsFilterMemoryAndEnvelope)
+{
+    MixerEngine fresh;
+    for (MixerEngine* mixer : {&engine, &fresh})
+    {
+        auto& controls = mixer->controls();
+        controls.channels[0].source = 1;
+        controls.channels[0].fader = 100;
+        controls.channels[0].compressorOn = true;
+        controls.masterLevel[0] = 100;
+        mixer->SetEqualiserGain(0, 2, 10);
+    }
+    std::vector<float> left(kBlockFrames), right(kBlockFrames);
+    auto run = [&](MixerEngine& mixer)
+    {
+        std::array<float*, 1> in{inputs[0].data()};
+        std::array<float*, 2> out{left.data(), right.data()};
+        mixer.Process(in.data(), out.data(), 1, 2, kBlockFrames);
+        return left;
+    };
+    fillInput(0, 0.9f);
+    run(engine);
+    EXPECT_GT(engine.compressor().getEnvelopeDb(), 1.0);
+    engine.Reset();
+    EXPECT_EQ(engine.compressor().getEnvelopeDb(), SimpleComp::kDcOffset);
+    EXPECT_EQ(run(engine), run(fresh));
+}
