@@ -3,6 +3,7 @@
 #include "app/PlaceholderRack.h"
 #include "app/RackMessages.h"
 #include "app/RackUnit.h"
+#include "engine/AmpRack.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -53,8 +54,11 @@ void CCorvaneView::createUnits()
           rack::CDPlayer, rack::Instrument, rack::DualEffect, rack::Mixer, rack::Amplifier})
     {
         const auto& info = rack::kRackUnits[index];
-        m_ownedUnits[index] = std::make_unique<PlaceholderRack>(
-            info.backgroundId, QString::fromUtf8(info.name), info.height, this);
+        if (index == rack::Amplifier)
+            m_ownedUnits[index] = std::make_unique<CAmpRack>(this);
+        else
+            m_ownedUnits[index] = std::make_unique<PlaceholderRack>(
+                info.backgroundId, QString::fromUtf8(info.name), info.height, this);
         m_units[index] = m_ownedUnits[index].get();
     }
 }
@@ -69,6 +73,7 @@ void CCorvaneView::OnInitialUpdate()
          {rack::Amplifier, rack::Mixer, rack::DualEffect, rack::Instrument, rack::CDPlayer,
           rack::Recorder, rack::MP3Player, rack::GraphicEQ, rack::LoopPlayer, rack::SoundFX})
         m_units[index]->CreateControls();
+    amplifier()->SetChain(m_units[rack::Mixer], m_units[rack::GraphicEQ]);
     updateScrollRange();
 }
 
@@ -95,6 +100,11 @@ void CCorvaneView::moveUnit(CRackUnit* unit, bool up)
     for (std::size_t other = 0; other < rack::RackUnitCount; ++other)
         m_units[other]->m_nPos = m_layout.position(other);
     relayout();
+}
+
+CAmpRack* CCorvaneView::amplifier() const
+{
+    return static_cast<CAmpRack*>(m_units[rack::Amplifier]);
 }
 
 std::size_t CCorvaneView::indexOf(const CRackUnit* unit) const
@@ -219,4 +229,7 @@ void CCorvaneView::shutdownEngine()
     if (m_bEngineShutDown)
         return;
     m_bEngineShutDown = true;
+    // The device stops before any unit it calls into is destroyed.
+    if (amplifier()->m_bRunning)
+        amplifier()->PowerOff();
 }

@@ -21,6 +21,7 @@
 #include <functional>
 #include <memory>
 
+class CAmpRack;
 class CRackUnit;
 class QScrollBar;
 
@@ -43,6 +44,7 @@ public:
     void shutdownEngine();
 
     CRackUnit* unit(std::size_t index) const { return m_units[index]; }
+    CAmpRack* amplifier() const;
     const RackLayout& layout() const { return m_layout; }
     int scrollOffset() const { return m_nScrollOffset; }
     void scrollTo(int offset);

@@ -74,7 +74,12 @@ namespace
 void* countedAllocate(size_t size, size_t alignment = 0)
 {
     if (t_armed)
+    {
         g_allocations.fetch_add(1, std::memory_order_relaxed);
+        // REALTIME_TRAP_ABORT=1 stops at the first violation, for a debugger's backtrace.
+        if (std::getenv("REALTIME_TRAP_ABORT") != nullptr)
+            __builtin_trap();
+    }
     if (size == 0)
         size = 1;
     void* memory = nullptr;
@@ -174,7 +179,11 @@ void operator delete[](void* memory, size_t, std::align_val_t) noexcept
 extern "C" int pthread_mutex_lock(pthread_mutex_t* mutex)
 {
     if (realtime_trap::t_armed)
+    {
         realtime_trap::g_blockingLocks.fetch_add(1, std::memory_order_relaxed);
+        if (std::getenv("REALTIME_TRAP_ABORT") != nullptr)
+            __builtin_trap();
+    }
     if (g_realMutexLock != nullptr)
         return g_realMutexLock(mutex);
     // Only while the look-up itself runs: lock without the interposed symbol.

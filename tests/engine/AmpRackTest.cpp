@@ -1,0 +1,276 @@
+// The amplifier on the Virtual Device: power on and off, the chain told the
+// rate, lamps, latency, the tick written to a WAV file, clipping, and the
+// selections kept in the settings file.
+
+#include "engine/AmpRack.h"
+#include "support/RealtimeTrap.h"
+#include "utilkit/Ini.h"
+
+#include <QApplication>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <thread>
+#include <vector>
+
+namespace
+{
+
+int argumentCount = 1;
+char argumentZero[] = "amp-rack-test";
+char* arguments[] = {argumentZero, nullptr};
+
+// Stands in for the mixer: writes a constant into every output and counts blocks.
+class ChainRoot : public RackProcessor
+{
+public:
+    explicit ChainRoot(float value = 0.0f) : m_value(value) {}
+    void Process(float**, float** out, long, long numOut, long frames) override
+    {
+        const bool armed = m_armTrap.load();
+        if (armed)
+            realtime_trap::armCurrentThread();
+        for (long channel = 0; channel < numOut; ++channel)
+            for (long frame = 0; frame < frames; ++frame)
+                out[channel][frame] = m_value;
+        m_blocks.fetch_add(1);
+        if (armed)
+            realtime_trap::disarmCurrentThread();
+    }
+    void SetSampleRate(float rate) override
+    {
+        rates.push_back(rate);
+        RackProcessor::SetSampleRate(rate);
+    }
+    bool waitForBlocks(int count)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (m_blocks.load() < count && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        return m_blocks.load() >= count;
+    }
+    int blocks() const { return m_blocks.load(); }
+    std::vector<float> rates;
+    std::atomic<bool> m_armTrap{false};
+
+private:
+    float m_value;
+    std::atomic<int> m_blocks{0};
+};
+
+class AmpRackTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        if (!QApplication::instance())
+            new QApplication(argumentCount, arguments);
+    }
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_folder.isValid());
+        qputenv("XDG_CONFIG_HOME", m_folder.path().toUtf8());
+        setenv("CORVANE_VIRTUAL_FAST", "1", 1);
+        setenv("CORVANE_VIRTUAL_BLOCK_SIZE", "256", 1);
+        unsetenv("CORVANE_VIRTUAL_OUTPUTS");
+        unsetenv("CORVANE_VIRTUAL_OUTPUT_FILE");
+    }
+
+    // Selects the Virtual Device and the rate, then presses power.
+    static bool powerOnVirtualDevice(CAmpRack& amp, int rateIndex)
+    {
+        int virtualIndex = -1;
+        for (int item = 0; item < amp.deviceSelector().getcount(); ++item)
+            if (amp.deviceSelector().itemText(item) == "Virtual Device")
+                virtualIndex = item;
+        if (virtualIndex < 0)
+            return false;
+        amp.deviceSelector().setitemindex(virtualIndex);
+        amp.rateSelector().setitemindex(rateIndex);
+        amp.powerSwitch().SetStatus(true);
+        amp.PowerOn();
+        return amp.powerSwitch().getStatus();
+    }
+
+    QTemporaryDir m_folder;
+};
+
+TEST_F(AmpRackTest, PowerOnWithNoDeviceSpringsBack)
+{
+    CAmpRack amp;
+    amp.CreateControls();
+    ChainRoot root;
+    amp.SetChain(&root, nullptr);
+    EXPECT_EQ(amp.deviceSelector().itemText(0), "None");
+    EXPECT_EQ(amp.rateSelector().getcount(), 3);
+    amp.powerSwitch().SetStatus(true);
+    amp.PowerOn();
+    EXPECT_FALSE(amp.powerSwitch().getStatus());
+    EXPECT_FALSE(amp.m_bRunning);
+    EXPECT_TRUE(root.rates.empty());
+}
+
+TEST_F(AmpRackTest, StreamsThroughTheChainAtTheChosenRate)
+{
+    CAmpRack amp;
+    amp.CreateControls();
+    ChainRoot root;
+    amp.SetChain(&root, nullptr);
+    ASSERT_TRUE(powerOnVirtualDevice(amp, 1)) << "the Virtual Device must be listed and start";
+    EXPECT_TRUE(amp.m_bRunning);
+    EXPECT_TRUE(root.m_bRunning);
+    ASSERT_EQ(root.rates, std::vector<float>{48000.0f});
+    EXPECT_FLOAT_EQ(amp.device().getSampleRate(), 48000.0f);
+    EXPECT_EQ(amp.latencyDisplay().getvalue(),
+              (amp.device().getInputLatency() + amp.device().getOutputLatency()) / 100);
+    for (int channel = 0; channel < 4; ++channel)
+        EXPECT_TRUE(amp.lamp(channel).getlightened());
+
+    // The chain runs on the device's thread without allocating or blocking.
+    ASSERT_TRUE(root.waitForBlocks(50));
+    realtime_trap::resetCounts();
+    root.m_armTrap = true;
+    const int armedFrom = root.blocks();
+    ASSERT_TRUE(root.waitForBlocks(armedFrom + 200));
+    root.m_armTrap = false;
+    amp.powerSwitch().SetStatus(false);
+    amp.PowerOff();
+    EXPECT_EQ(realtime_trap::allocations(), 0u);
+    EXPECT_EQ(realtime_trap::blockingLocks(), 0u);
+
+    EXPECT_FALSE(amp.m_bRunning);
+    EXPECT_FALSE(root.m_bRunning);
+    EXPECT_EQ(root.rates.back(), 0.0f);
+    EXPECT_EQ(amp.latencyDisplay().getvalue(), 0);
+    for (int channel = 0; channel < 4; ++channel)
+        EXPECT_FALSE(amp.lamp(channel).getlightened());
+    const int stoppedAt = root.blocks();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(root.blocks(), stoppedAt) << "no block after power off";
+}
+
+TEST_F(AmpRackTest, StereoDeviceLightsTwoLamps)
+{
+    setenv("CORVANE_VIRTUAL_OUTPUTS", "2", 1);
+    CAmpRack amp;
+    amp.CreateControls();
+    ChainRoot root;
+    amp.SetChain(&root, nullptr);
+    ASSERT_TRUE(powerOnVirtualDevice(amp, 0));
+    EXPECT_TRUE(amp.lamp(0).getlightened());
+    EXPECT_TRUE(amp.lamp(1).getlightened());
+    EXPECT_FALSE(amp.lamp(2).getlightened());
+    EXPECT_FALSE(amp.lamp(3).getlightened());
+    ASSERT_TRUE(root.waitForBlocks(10));
+    amp.PowerOff();
+    EXPECT_FLOAT_EQ(amp.engine().meterDb(2), -120.0f);
+}
+
+// Reads a WAV file's channel 0.
+std::vector<float> readFirstChannel(const std::string& path, int& channels)
+{
+    SF_INFO info{};
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+    if (file == nullptr)
+        return {};
+    std::vector<float> interleaved(static_cast<size_t>(info.frames * info.channels));
+    sf_readf_float(file, interleaved.data(), info.frames);
+    sf_close(file);
+    channels = info.channels;
+    std::vector<float> first;
+    for (sf_count_t frame = 0; frame < info.frames; ++frame)
+        first.push_back(interleaved[static_cast<size_t>(frame * info.channels)]);
+    return first;
+}
+
+TEST_F(AmpRackTest, TickIsAnImpulseEveryRateOverFramesBlocksInTheDeviceOutput)
+{
+    const std::string wav = (m_folder.path() + "/tick.wav").toStdString();
+    setenv("CORVANE_VIRTUAL_OUTPUT_FILE", wav.c_str(), 1);
+    {
+        CAmpRack amp;
+        amp.CreateControls();
+        ChainRoot silentChain;
+        amp.SetChain(&silentChain, nullptr);
+        amp.tickSwitch().SetStatus(true);
+        ASSERT_TRUE(powerOnVirtualDevice(amp, 1));
+        ASSERT_TRUE(silentChain.waitForBlocks(600));
+        amp.PowerOff();
+    }
+    int channels = 0;
+    const std::vector<float> samples = readFirstChannel(wav, channels);
+    ASSERT_EQ(channels, 4);
+    // 48000 / 256 = 187.5: a full-scale impulse every 187 blocks.
+    constexpr size_t kFrames = 256, kPeriod = 187;
+    ASSERT_GE(samples.size(), 3 * kPeriod * kFrames);
+    std::vector<size_t> impulseBlocks;
+    for (size_t frame = 0; frame < samples.size(); ++frame)
+    {
+        if (frame % kFrames != 0)
+        {
+            ASSERT_EQ(samples[frame], 0.0f) << "frame " << frame;
+            continue;
+        }
+        if (samples[frame] > 0.99f)
+            impulseBlocks.push_back(frame / kFrames);
+        else
+            ASSERT_EQ(samples[frame], 0.0f) << "first sample of block " << frame / kFrames;
+    }
+    ASSERT_GE(impulseBlocks.size(), 3u);
+    for (size_t index = 1; index < impulseBlocks.size(); ++index)
+        EXPECT_EQ(impulseBlocks[index] - impulseBlocks[index - 1], kPeriod);
+}
+
+TEST_F(AmpRackTest, OverloadIsClippedButMeteredAboveFullScale)
+{
+    const std::string wav = (m_folder.path() + "/hot.wav").toStdString();
+    setenv("CORVANE_VIRTUAL_OUTPUT_FILE", wav.c_str(), 1);
+    {
+        CAmpRack amp;
+        amp.CreateControls();
+        ChainRoot hotChain(1.5f);
+        amp.SetChain(&hotChain, nullptr);
+        ASSERT_TRUE(powerOnVirtualDevice(amp, 1));
+        ASSERT_TRUE(hotChain.waitForBlocks(20));
+        EXPECT_NEAR(amp.engine().meterDb(0), 20.0 * std::log10(1.5), 0.01);
+        amp.PowerOff();
+    }
+    int channels = 0;
+    const std::vector<float> samples = readFirstChannel(wav, channels);
+    ASSERT_FALSE(samples.empty());
+    for (float sample : samples)
+        ASSERT_NEAR(sample, 1.0f, 1e-6f);
+}
+
+TEST_F(AmpRackTest, SelectionsAreStoredAndRestored)
+{
+    {
+        CAmpRack amp;
+        amp.CreateControls();
+        amp.deviceSelector().setitemindex(amp.deviceSelector().getcount() - 1);
+        amp.rateSelector().setitemindex(2);
+    }
+    CIni settings(CIni::ConfigFolder() + "/rackdata5.ini");
+    CAmpRack restored;
+    restored.CreateControls();
+    EXPECT_EQ(restored.deviceSelector().getitemindex(), restored.deviceSelector().getcount() - 1);
+    EXPECT_EQ(restored.rateSelector().getitemindex(), 2);
+
+    // An index outside the items is ignored: nothing is selected, and power
+    // on then springs back as with "None".
+    settings.WriteInt("amp", "samplerate", 7);
+    settings.WriteInt("amp", "asiodevice", -3);
+    CAmpRack outOfRange;
+    outOfRange.CreateControls();
+    EXPECT_EQ(outOfRange.rateSelector().getitemindex(), -1);
+    EXPECT_EQ(outOfRange.deviceSelector().getitemindex(), -1);
+    outOfRange.powerSwitch().SetStatus(true);
+    outOfRange.PowerOn();
+    EXPECT_FALSE(outOfRange.powerSwitch().getStatus());
+}
+
+} // namespace
