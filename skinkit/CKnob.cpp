@@ -50,9 +50,9 @@ void CKnob::setvalue(int v)
         return;
     m_nValue.store(v, std::memory_order_relaxed);
     // A range of one value has a single frame to show.
+    const long long span = static_cast<long long>(max) - min;
     const int frame =
-        max > min ? static_cast<int>(static_cast<long long>(v - min) * m_nFrames / (max - min)) + 1
-                  : 1;
+        span > 0 ? static_cast<int>((static_cast<long long>(v) - min) * m_nFrames / span) + 1 : 1;
     setcurpic(std::min(frame, m_nFrames));
 }
 
@@ -73,7 +73,8 @@ int CKnob::valueOfFrame(int frame) const
     const int max = getmaxvalue();
     if (frame >= m_nFrames)
         return max;
-    const double value = static_cast<double>(frame - 1) / m_nFrames * (max - min) + min;
+    const double value =
+        static_cast<double>(frame - 1) / m_nFrames * (static_cast<double>(max) - min) + min;
     return static_cast<int>(value); // truncation toward zero
 }
 

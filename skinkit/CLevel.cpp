@@ -192,7 +192,9 @@ void CLevel::paintEvent(QPaintEvent*)
     {
         // A ladder moves in whole LEDs, rounding toward more lit.
         const int top = ladder ? (position * count / height) * (height / count) : position;
-        painter.drawPixmap(0, top, m_picture, halfWidth, top, halfWidth, height - top);
+        // (A zero source size would mean "all of it" to drawPixmap.)
+        if (top < height)
+            painter.drawPixmap(0, top, m_picture, halfWidth, top, halfWidth, height - top);
         if (!ladder && holdLine < height)
             painter.drawPixmap(0, holdLine, m_picture, halfWidth, holdLine, halfWidth, 1);
     }
@@ -200,7 +202,8 @@ void CLevel::paintEvent(QPaintEvent*)
     {
         if (ladder)
             position = (2 * position * count / width) * (width / (2 * count));
-        painter.drawPixmap(0, 0, m_picture, halfWidth, 0, meterExtent - position, height);
+        if (meterExtent - position > 0)
+            painter.drawPixmap(0, 0, m_picture, halfWidth, 0, meterExtent - position, height);
         const int holdX = meterExtent - holdLine;
         if (!ladder && holdLine < meterExtent && holdX < halfWidth)
             painter.drawPixmap(holdX, 0, m_picture, halfWidth + holdX, 0, 1, height);

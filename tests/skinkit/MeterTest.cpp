@@ -194,6 +194,11 @@ TEST_F(LevelTest, HorizontalLadderQuantisesAlongTheWidth)
     // Lit width 80 - 30 = 50: the LED centred at x = 45 is lit, the one at 55 is not.
     EXPECT_EQ(shown.pixel(45, 3), picture.pixel(80 + 45, 3));
     EXPECT_EQ(shown.pixel(55, 3), picture.pixel(55, 3));
+    // Fallen to empty, it shows the unlit half only.
+    for (int tick = 0; tick < 20; ++tick)
+        meter.LevelDriverProc();
+    EXPECT_EQ(meter.grab().toImage().convertToFormat(QImage::Format_RGB32),
+              picture.copy(0, 0, 80, 7));
 }
 
 TEST_F(LevelTest, FedFromAnotherThreadItStaysLockFreeAndEndsAtTheRightLevel)
