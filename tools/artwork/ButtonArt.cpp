@@ -274,7 +274,7 @@ QImage ButtonArt::comboArrow(int size)
         const QRectF area(half * size, 0, size, size);
         paintCap(painter, area, false, highlighted ? QColor(96, 100, 108) : QColor(60, 62, 68));
         const QPointF centre = area.center() - QPointF(0.5, 0.5);
-        const double extent = size * 0.22;
+        const double extent = size * 0.3;
         QPolygonF arrow;
         arrow << centre + QPointF(-extent, -extent * 0.5) << centre + QPointF(extent, -extent * 0.5)
               << centre + QPointF(0, extent * 0.7);
