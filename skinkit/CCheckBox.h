@@ -26,6 +26,7 @@ public:
 
     // Repaints; never notifies.
     void setchecked(bool checked);
+    // Any thread: lock-free atomic reads.
     bool getchecked() const { return m_bChecked.load(std::memory_order_relaxed); }
     void settext(const QString& caption);
     QString text() const { return m_strCaption; }

@@ -30,6 +30,7 @@ public:
     // Ignored outside [min, max]; otherwise selects the frame of v and
     // notifies, also when v is already current.
     void setvalue(int v);
+    // Any thread: lock-free atomic reads.
     int getvalue() const { return m_nValue.load(std::memory_order_relaxed); }
     int getmaxvalue() const { return m_nMax.load(std::memory_order_relaxed); }
     int getminvalue() const { return m_nMin.load(std::memory_order_relaxed); }

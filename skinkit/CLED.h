@@ -27,6 +27,7 @@ public:
     // Every call notifies the parent with the display itself as the handle,
     // also when v is outside [minimum, maximum] and nothing changes.
     void setvalue(int v);
+    // Any thread: lock-free atomic reads.
     int getvalue() const { return m_nValue.load(std::memory_order_relaxed); }
     void setminvalue(int minimum) { m_nMinimum = minimum; }
     int getminvalue() const { return m_nMinimum; }

@@ -24,6 +24,7 @@ public:
 
     // Any thread but the audio thread.
     void setlightened(bool lit);
+    // Any thread: lock-free atomic reads.
     bool getlightened() const { return m_bLit.load(std::memory_order_relaxed); }
     bool LoadPicture(const PictureModule& module, int bitmapId);
 

@@ -38,6 +38,7 @@ public:
     {
         setitems(items.constData(), static_cast<int>(items.size()));
     }
+    // Any thread: lock-free atomic reads.
     int getcount() const { return m_nCount.load(std::memory_order_relaxed); }
     int getitemindex() const { return m_nIndex.load(std::memory_order_relaxed); }
     // Ignored if i < 0 or i >= count; otherwise selects i and notifies as a

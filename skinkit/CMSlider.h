@@ -28,6 +28,7 @@ public:
 
     // Clamps v to [min, max] and moves the thumb to its position (notifies).
     void setvalue(int v);
+    // Any thread: lock-free atomic reads.
     int getvalue() const { return m_nValue.load(std::memory_order_relaxed); }
     int getmaxvalue() const { return m_nMax.load(std::memory_order_relaxed); }
     int getminvalue() const { return m_nMin.load(std::memory_order_relaxed); }

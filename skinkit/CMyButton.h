@@ -25,6 +25,7 @@ public:
     void SetStyle(bool toggle) { m_bToggle = toggle; }
     bool isToggle() const { return m_bToggle; }
     // The switch state; always false for a momentary button.
+    // Any thread: lock-free atomic reads.
     bool getStatus() const { return m_bStatus.load(std::memory_order_relaxed); }
     // A toggle takes the state and shows it; a momentary button ignores it.
     // Never notifies.
