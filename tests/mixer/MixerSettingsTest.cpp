@@ -72,34 +72,30 @@ void setEveryControl(MixerControlState& state)
     state.recordFromOutputPairTwo = true;
 }
 
-void expectSameControls(const MixerControlState& actual, const MixerControlState& expected)
+// Every saved value of a state, in one list, for comparing two states.
+std::vector<int> savedValues(const MixerControlState& state)
 {
-    for (int channel = 0; channel < MixerControlState::kChannelCount; ++channel)
+    std::vector<int> values;
+    for (const MixerChannelControls& controls : state.channels)
     {
-        const MixerChannelControls& a = actual.channels[channel];
-        const MixerChannelControls& e = expected.channels[channel];
-        EXPECT_EQ(a.source.load(), e.source.load()) << "channel " << channel + 1;
-        EXPECT_EQ(a.fader.load(), e.fader.load()) << "channel " << channel + 1;
-        EXPECT_EQ(a.gainDb.load(), e.gainDb.load()) << "channel " << channel + 1;
-        EXPECT_EQ(a.pan.load(), e.pan.load()) << "channel " << channel + 1;
-        EXPECT_EQ(a.toOutputPairOne.load(), e.toOutputPairOne.load()) << "channel " << channel + 1;
-        EXPECT_EQ(a.toOutputPairTwo.load(), e.toOutputPairTwo.load()) << "channel " << channel + 1;
-        EXPECT_EQ(a.preFaderSend.load(), e.preFaderSend.load()) << "channel " << channel + 1;
-        EXPECT_EQ(a.postFaderSend.load(), e.postFaderSend.load()) << "channel " << channel + 1;
+        for (int value : {controls.source.load(), controls.fader.load(), controls.gainDb.load(),
+                          controls.pan.load(), int(controls.toOutputPairOne.load()),
+                          int(controls.toOutputPairTwo.load()), controls.preFaderSend.load(),
+                          controls.postFaderSend.load()})
+            values.push_back(value);
     }
-    for (int master = 0; master < MixerControlState::kMasterCount; ++master)
-        EXPECT_EQ(actual.masterLevel[master].load(), expected.masterLevel[master].load());
+    for (const auto& master : state.masterLevel)
+        values.push_back(master.load());
     for (int index = 0; index < MixerControlState::kReturnCount; ++index)
     {
-        EXPECT_EQ(actual.returnLevel[index].load(), expected.returnLevel[index].load());
-        EXPECT_EQ(actual.returnToOutputPairOne[index].load(),
-                  expected.returnToOutputPairOne[index].load());
-        EXPECT_EQ(actual.returnToOutputPairTwo[index].load(),
-                  expected.returnToOutputPairTwo[index].load());
+        values.push_back(state.returnLevel[index].load());
+        values.push_back(state.returnToOutputPairOne[index].load());
+        values.push_back(state.returnToOutputPairTwo[index].load());
     }
-    EXPECT_EQ(actual.recordLevel.load(), expected.recordLevel.load());
-    EXPECT_EQ(actual.recordFromOutputPairOne.load(), expected.recordFromOutputPairOne.load());
-    EXPECT_EQ(actual.recordFromOutputPairTwo.load(), expected.recordFromOutputPairTwo.load());
+    values.push_back(state.recordLevel.load());
+    values.push_back(state.recordFromOutputPairOne.load());
+    values.push_back(state.recordFromOutputPairTwo.load());
+    return values;
 }
 
 } // namespace
@@ -110,7 +106,7 @@ TEST_F(MixerSettingsTest, FirstStartWithoutAFileGivesTheDefaults)
     MixerControlState restored;
     mixer_settings::RestoreMixerSettings(settings, restored);
     const MixerControlState defaults;
-    expectSameControls(restored, defaults);
+    EXPECT_EQ(savedValues(restored), savedValues(defaults));
     // The defaults themselves: silence, centred, pair 1 only, record off.
     EXPECT_EQ(restored.channels[4].pan.load(), 50);
     EXPECT_TRUE(restored.channels[4].toOutputPairOne.load());
@@ -133,7 +129,8 @@ TEST_F(MixerSettingsTest, SaveAndRestoreTheWholeSectionThroughARestart)
     mixer_settings::RestoreMixerSettings(settings, after);
     MixerControlState expected;
     setEveryControl(expected);
-    expectSameControls(after, expected);
+    EXPECT_EQ(savedValues(after), savedValues(expected));
+    EXPECT_NE(savedValues(after), savedValues(MixerControlState{}));
 
     // Every key, in the order the mixer writes them.
     std::vector<std::string> order;
