@@ -8,13 +8,13 @@
 // thread; concurrent writers are serialised by a writer-side mutex) while the
 // audio thread filters. The coefficient sets travel through a lock-free triple
 // buffer: the writer fills a set nobody reads and publishes it with one atomic
-// exchange; the audio thread adopts the newest published set only in
-// acquireCoefficients() (or at the start of processBlock), so every sample in
-// between uses one whole set, never a half-written one. The filter memory
-// belongs to the audio thread alone.
+// exchange; the audio thread adopts the newest published set once per block,
+// in acquireCoefficients() (or beginBlock/processBlock, which call it), so
+// every sample in between uses one whole set, never a half-written one. The
+// filter memory belongs to the audio thread alone.
 //
-// Never: the audio-thread side (acquireCoefficients, filter, processBlock,
-// reset) allocates, locks or waits.
+// Never: the audio-thread side (acquireCoefficients, filter, beginBlock,
+// endBlock, processBlock, reset) allocates, locks or waits.
 
 #include <array>
 #include <atomic>
