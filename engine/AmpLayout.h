@@ -36,7 +36,9 @@ constexpr Point cpuDisplay{642, 92};
 constexpr Point powerSwitch{176, 56};
 constexpr Point tickSwitch{190, 104};
 
-inline constexpr std::array<panel::PanelLabel, 14> labels = {{
+inline constexpr std::array<panel::PanelLabel, 15> labels = {{
+    {panel::rackWidth - panel::rackEarWidth - 10, 2 * panel::slotHeight - 17, "CORVANE", 9,
+     panel::LabelAlignment::Right},
     {40, 30, "DEVICE", 9, panel::LabelAlignment::Left},
     {40, 78, "SAMPLE RATE", 9, panel::LabelAlignment::Left},
     {198, 42, "POWER", 9, panel::LabelAlignment::Centre},
@@ -47,13 +49,14 @@ inline constexpr std::array<panel::PanelLabel, 14> labels = {{
     {566, 110, "4", 9, panel::LabelAlignment::Centre},
     {422, 16, "OUTPUT LEVEL", 9, panel::LabelAlignment::Centre},
     {655, 30, "LATENCY", 9, panel::LabelAlignment::Centre},
-    {655, 66, "MS/10", 7, panel::LabelAlignment::Centre},
+    {655, 66, "x100 SAMPLES", 6, panel::LabelAlignment::Centre},
     {655, 78, "CPU %", 9, panel::LabelAlignment::Centre},
     {422, 122, "CHANNELS", 7, panel::LabelAlignment::Centre},
     {105, 122, "POWER AMPLIFIER", 7, panel::LabelAlignment::Centre},
 }};
 
-inline constexpr std::array<panel::PanelFootprint, 14> footprints = {{
+inline constexpr std::array<panel::PanelFootprint, 15> footprints = {{
+    {190, 104, 22, 14, panel::FootprintKind::Button},
     {236, 30, vuWidth, vuHeight, panel::FootprintKind::Meter},
     {332, 30, vuWidth, vuHeight, panel::FootprintKind::Meter},
     {428, 30, vuWidth, vuHeight, panel::FootprintKind::Meter},

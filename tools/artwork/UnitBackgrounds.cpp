@@ -5,8 +5,8 @@
 #include <QLinearGradient>
 #include <QPainter>
 
-// Units' layout tables are included here as they arrive, e.g.
-// #include "mixer/MixerLayout.h"
+// Units' layout tables are included here as they arrive.
+#include "engine/AmpLayout.h"
 
 const std::vector<UnitBackground>& UnitBackgrounds::units()
 {
@@ -23,7 +23,8 @@ const panel::PanelLayout* UnitBackgrounds::layoutFor(int pictureId)
 {
     switch (pictureId)
     {
-        // case 144: return &mixerPanel;
+    case 132:
+        return &amp_layout::panelLayout;
     default:
         return nullptr;
     }

@@ -1,0 +1,41 @@
+// Shows Corvane's main window exactly as the program builds it (with the
+// user's settings), lets it settle, and writes a PNG of the whole window.
+//
+//   xvfb-run -a -s "-screen 0 1024x800x24" build/bin/corvane-screenshot shot.png
+//
+// Also works without a display: QT_QPA_PLATFORM=offscreen.
+
+#include "app/CorvaneView.h"
+#include "app/MainFrame.h"
+
+#include <QApplication>
+#include <QTimer>
+
+#include <cstdio>
+
+int main(int argc, char** argv)
+{
+    if (argc < 2)
+    {
+        std::fprintf(stderr, "usage: %s OUTPUT.png [milliseconds to wait]\n", argv[0]);
+        return 2;
+    }
+    QApplication application(argc, argv);
+    CMainFrame frame;
+    frame.view()->OnInitialUpdate();
+    frame.view()->m_askExit = [] { return true; };
+    frame.show();
+    const int waitMs = argc > 2 ? std::atoi(argv[2]) : 1500;
+    const QString output = QString::fromLocal8Bit(argv[1]);
+    int result = 1;
+    QTimer::singleShot(waitMs,
+                       [&]
+                       {
+                           result = frame.grab().save(output) ? 0 : 1;
+                           if (result != 0)
+                               std::fprintf(stderr, "cannot write %s\n", argv[1]);
+                           frame.close();
+                       });
+    application.exec();
+    return result;
+}
