@@ -2,6 +2,7 @@
 
 #include "mixer/MixerEqualiserChain.h"
 #include "mixer/MixerEqualiserPair.h"
+#include "mixer/MixerEqualiserQuad.h"
 
 #include <algorithm>
 #include <cmath>
@@ -225,6 +226,7 @@ MixerEngine::MixerEngine()
 {
     for (int index = 0; index < kBufferCount; ++index)
         m_workBuffers[index] = m_bufferStorage.get() + static_cast<size_t>(index) * kMaxFrames;
+    m_useFourLanes = mixer_equaliser_quad::available();
     m_gateStorage = std::make_unique<unsigned char[]>(
         static_cast<size_t>(MixerControlState::kChannelCount) * kMaxFrames);
     for (int channelIndex = 0; channelIndex < MixerControlState::kChannelCount; ++channelIndex)
@@ -655,25 +657,44 @@ void MixerEngine::equaliseChannels(const BlockSetup& block, long frames) noexcep
 #endif
     };
 
-    int waitingMono = -1;
-    int waitingStereo = -1;
-    for (int channelIndex = 0; channelIndex < MixerControlState::kChannelCount; ++channelIndex)
+    // Four stereo channels share one four-lane chain where the processor
+    // has one; the rest go in pairs of the same kind, the last one alone.
+    std::array<int, MixerControlState::kChannelCount> stereoRunning{};
+    int stereoCount = 0;
+    for (int channelIndex = MixerControlState::kMonoChannelCount;
+         channelIndex < MixerControlState::kChannelCount; ++channelIndex)
     {
-        if (!block.channels[channelIndex].running)
-            continue;
-        int& waiting = MixerControlState::isMonoChannel(channelIndex) ? waitingMono : waitingStereo;
-        if (waiting < 0)
-        {
-            waiting = channelIndex;
-            continue;
-        }
-        equaliseTogether(waiting, channelIndex);
-        waiting = -1;
+        if (block.channels[channelIndex].running)
+            stereoRunning[stereoCount++] = channelIndex;
     }
-    if (waitingMono >= 0)
-        equaliseAlone(waitingMono);
-    if (waitingStereo >= 0)
-        equaliseAlone(waitingStereo);
+    int firstUnequalised = 0;
+    if (m_useFourLanes && stereoCount >= 4)
+    {
+        std::array<MixerEqualiserChain*, 4> quadChains{};
+        std::array<float*, 4> left{}, right{};
+        std::array<const unsigned char*, 4> gates{};
+        for (int lane = 0; lane < 4; ++lane)
+        {
+            const int channelIndex = stereoRunning[lane];
+            quadChains[lane] = &chains[channelIndex];
+            left[lane] = channelSamples(channelIndex, 0);
+            right[lane] = channelSamples(channelIndex, 1);
+            gates[lane] = gateFlags(channelIndex);
+        }
+        mixer_equaliser_quad::equaliseFourStereoChannels(quadChains, left, right, gates, frames);
+        firstUnequalised = 4;
+    }
+    for (; firstUnequalised + 1 < stereoCount; firstUnequalised += 2)
+        equaliseTogether(stereoRunning[firstUnequalised], stereoRunning[firstUnequalised + 1]);
+    if (firstUnequalised < stereoCount)
+        equaliseAlone(stereoRunning[firstUnequalised]);
+
+    if (block.channels[0].running && block.channels[1].running)
+        equaliseTogether(0, 1);
+    else if (block.channels[0].running)
+        equaliseAlone(0);
+    else if (block.channels[1].running)
+        equaliseAlone(1);
 
     for (MixerEqualiserChain& chain : chains)
         chain.finish();

@@ -145,6 +145,8 @@ private:
     // Per channel and frame: whether the equaliser runs (the block peak is
     // above the floor).
     std::unique_ptr<unsigned char[]> m_gateStorage;
+    // The processor runs four equaliser chains in one instruction stream.
+    bool m_useFourLanes = false;
     // Per-channel block peaks (audio thread).
     std::array<float, MixerControlState::kChannelCount> m_channelPeaks{};
 };
