@@ -509,40 +509,41 @@ TEST_F(MixerEngineTest, MetersReadTheBlockPeaks)
     EXPECT_EQ(meters.readingCount(6), 0u);
 }
 
-// Channels whose equalisers share SIMD instructions must sound exactly as if
-// each ran alone, including frames where only one of them is above the
-// equaliser's gate.
+// Channels whose equalisers share SIMD instructions (two or four lanes) must
+// sound exactly as if each ran alone, including frames where only some of
+// them are above the equaliser's gate.
 TEST_F(MixerEngineTest, ChannelsEqualisedTogetherMatchChannelsEqualisedAlone)
 {
     const long frames = 4 * kBlockFrames;
     std::mt19937 generator(5);
     std::uniform_real_distribution<float> noise(-0.5f, 0.5f);
-    auto sequence = [&](long silentFrames)
+    // Channel 3 starts silent (its gate closed), the others at once.
+    std::array<std::vector<float>, 8> sequences;
+    for (size_t index = 0; index < sequences.size(); ++index)
     {
-        std::vector<float> samples(frames);
-        for (long frame = silentFrames; frame < frames; ++frame)
-            samples[frame] = noise(generator);
-        return samples;
-    };
-    // Channel 3 starts silent (its gate closed), channel 4 at once.
-    const std::vector<float> thirdLeft = sequence(40), thirdRight = sequence(40);
-    const std::vector<float> fourthLeft = sequence(0), fourthRight = sequence(0);
+        sequences[index].assign(frames, 0.0f);
+        for (long frame = index < 2 ? 40 : 0; frame < frames; ++frame)
+            sequences[index][frame] = noise(generator);
+    }
 
-    auto render = [&](bool withThird, bool withFourth)
+    // Renders stereo channels 3.. (channelCount of them), or just `only`.
+    auto render = [&](int channelCount, int only)
     {
-        SequenceSource third(thirdLeft, thirdRight), fourth(fourthLeft, fourthRight);
+        SequenceSource first(sequences[0], sequences[1]), second(sequences[2], sequences[3]),
+            third(sequences[4], sequences[5]), fourth(sequences[6], sequences[7]);
         MixerEngine mixer;
-        mixer.SetSources(&third, &fourth, nullptr, nullptr, nullptr, nullptr, nullptr);
+        mixer.SetSources(&first, &second, &third, nullptr, nullptr, &fourth, nullptr);
         auto& controls = mixer.controls();
-        controls.channels[2].source = withThird ? MixerSourceTable::Mp3Player : 0;
-        controls.channels[3].source = withFourth ? MixerSourceTable::CdPlayer : 0;
-        controls.channels[2].fader = 100;
-        controls.channels[3].fader = 100;
+        for (int stereo = 0; stereo < channelCount; ++stereo)
+        {
+            auto& strip = controls.channels[2 + stereo];
+            strip.source = (only < 0 || only == stereo) ? stereo + 1 : 0;
+            strip.fader = 100;
+            mixer.SetEqualiserGain(2 + stereo, stereo % 3, 12 - 5 * stereo);
+            mixer.SetEqualiserGain(2 + stereo, (stereo + 1) % 3, -9 + 2 * stereo);
+        }
         controls.masterLevel[0] = 100;
         controls.masterLevel[1] = 100;
-        mixer.SetEqualiserGain(2, 0, 12);
-        mixer.SetEqualiserGain(2, 2, -9);
-        mixer.SetEqualiserGain(3, 1, 7);
         std::vector<float> left(frames), right(frames);
         for (long offset = 0; offset < frames; offset += kBlockFrames)
         {
@@ -551,15 +552,21 @@ TEST_F(MixerEngineTest, ChannelsEqualisedTogetherMatchChannelsEqualisedAlone)
         }
         return std::pair{left, right};
     };
-    const auto together = render(true, true);
-    const auto thirdAlone = render(true, false);
-    const auto fourthAlone = render(false, true);
-    for (long frame = 0; frame < frames; ++frame)
+    for (int channelCount : {2, 4})
     {
-        ASSERT_EQ(together.first[frame], thirdAlone.first[frame] + fourthAlone.first[frame])
-            << frame;
-        ASSERT_EQ(together.second[frame], thirdAlone.second[frame] + fourthAlone.second[frame])
-            << frame;
+        const auto together = render(channelCount, -1);
+        std::vector<float> left(frames, 0.0f), right(frames, 0.0f);
+        for (int only = 0; only < channelCount; ++only)
+        {
+            const auto alone = render(channelCount, only);
+            for (long frame = 0; frame < frames; ++frame)
+            {
+                left[frame] += alone.first[frame];
+                right[frame] += alone.second[frame];
+            }
+        }
+        EXPECT_EQ(together.first, left) << channelCount << " channels";
+        EXPECT_EQ(together.second, right) << channelCount << " channels";
     }
 }
 
