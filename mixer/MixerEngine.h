@@ -17,6 +17,16 @@
 //
 // Never: Process allocates, frees, locks, waits or does I/O. All buffers are
 // allocated by the constructor.
+//
+// Wiring the panel: each control's notification stores its value into
+// controls() (selectors 1152..1156 then call UpdateRouting; equaliser knobs
+// 300..320 go to OnEqualiserKnob instead); CreateControls restores with
+// mixer_settings::RestoreMixerSettings, sets the controls from controls()
+// and calls ConfigureCompressor; the destructor saves with
+// mixer_settings::SaveMixerSettings; the remote setters pass
+// mixer_remote::*Value(v) to the control's setvalue; SetSampleRate forwards
+// here and then stores the mixer's own rate; the meters receive the readings
+// through a MixerMeterSink.
 
 #include "app/RackProcessor.h"
 #include "mixer/MixerControlState.h"
