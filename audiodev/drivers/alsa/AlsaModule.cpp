@@ -3,6 +3,7 @@
 // CORVANE_ALSA_DEVICES (comma-separated ALSA names, e.g. "null"). A machine
 // without sound cards lists only the latter two.
 
+#include "../common/ModuleEntry.h"
 #include "AlsaDriver.h"
 
 #include <alsa/asoundlib.h>
@@ -88,11 +89,8 @@ unsigned driverCount()
 
 bool driverName(unsigned index, char* name, size_t capacity)
 {
-    if (index >= g_devices.size() || capacity == 0)
-        return false;
-    std::strncpy(name, g_devices[index].listedName.c_str(), capacity - 1);
-    name[capacity - 1] = '\0';
-    return true;
+    return index < g_devices.size() &&
+           audiodev::copyListedName(g_devices[index].listedName.c_str(), name, capacity);
 }
 
 audiodev::AudioDriver* createDriver(unsigned index)

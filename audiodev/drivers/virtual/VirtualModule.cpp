@@ -1,37 +1,6 @@
 // Module entry of the Virtual Device: one driver, always listed.
 
+#include "../common/ModuleEntry.h"
 #include "VirtualDevice.h"
 
-#include <cstring>
-
-namespace
-{
-constexpr const char* kListedName = "Virtual Device";
-
-unsigned driverCount()
-{
-    return 1;
-}
-
-bool driverName(unsigned index, char* name, size_t capacity)
-{
-    if (index != 0 || capacity == 0)
-        return false;
-    std::strncpy(name, kListedName, capacity - 1);
-    name[capacity - 1] = '\0';
-    return true;
-}
-
-audiodev::AudioDriver* createDriver(unsigned index)
-{
-    return index == 0 ? new audiodev::VirtualDevice() : nullptr;
-}
-
-const audiodev::DriverModuleEntry kEntry{audiodev::kDriverInterfaceVersion, &driverCount,
-                                         &driverName, &createDriver};
-} // namespace
-
-CORVANE_DRIVER_ENTRY const audiodev::DriverModuleEntry* corvaneAudioDriverEntry()
-{
-    return &kEntry;
-}
+CORVANE_SINGLE_DRIVER_MODULE(audiodev::VirtualDevice, "Virtual Device")
