@@ -5,7 +5,6 @@
 #include "app/SingleInstance.h"
 
 #include <QApplication>
-#include <QMessageBox>
 
 #include <sys/resource.h>
 
@@ -15,12 +14,8 @@ int runCorvane(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Corvane"));
 
     SingleInstance instance;
-    if (!instance.acquire())
-    {
-        QMessageBox::critical(nullptr, QStringLiteral("Corvane"),
-                              QStringLiteral("Corvane is already running"));
+    if (!instance.acquireOrTellUser())
         return 1;
-    }
 
     CMainFrame frame;
     frame.view()->OnInitialUpdate();

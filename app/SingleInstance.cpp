@@ -1,6 +1,7 @@
 #include "app/SingleInstance.h"
 
 #include <QDir>
+#include <QMessageBox>
 #include <QStandardPaths>
 
 SingleInstance::SingleInstance() = default;
@@ -20,4 +21,13 @@ bool SingleInstance::acquire()
     // A lock whose owner is gone is removed by tryLock; a live owner keeps it.
     m_lock->setStaleLockTime(0);
     return m_lock->tryLock(0);
+}
+
+bool SingleInstance::acquireOrTellUser()
+{
+    if (acquire())
+        return true;
+    QMessageBox::critical(nullptr, QStringLiteral("Corvane"),
+                          QStringLiteral("Corvane is already running"));
+    return false;
 }

@@ -19,6 +19,9 @@ public:
 
     // False when another running Corvane holds the lock.
     bool acquire();
+    // Takes the lock, or tells the user "Corvane is already running" and
+    // returns false.
+    bool acquireOrTellUser();
 
     static QString lockFilePath();
 

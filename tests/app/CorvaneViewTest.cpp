@@ -171,6 +171,20 @@ TEST_F(CorvaneViewTest, OnlyOneInstanceRuns)
     ASSERT_TRUE(first.acquire());
     SingleInstance second;
     EXPECT_FALSE(second.acquire());
+
+    QString told;
+    QTimer::singleShot(0,
+                       [&]
+                       {
+                           auto* box =
+                               qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                           ASSERT_NE(box, nullptr);
+                           told = box->text();
+                           box->accept();
+                       });
+    SingleInstance third;
+    EXPECT_FALSE(third.acquireOrTellUser());
+    EXPECT_EQ(told, "Corvane is already running");
 }
 
 } // namespace

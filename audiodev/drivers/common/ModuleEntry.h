@@ -1,7 +1,7 @@
 #pragma once
 
-// Helpers for a driver module's entry. A module that offers exactly one driver,
-// under a fixed name:
+// Helpers for a driver module's entry. A module offering exactly one driver,
+// under a fixed name, needs only:
 //
 //   CORVANE_SINGLE_DRIVER_MODULE(audiodev::JackDriver, "JACK")
 
