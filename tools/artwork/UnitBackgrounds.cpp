@@ -7,6 +7,7 @@
 
 // Units' layout tables are included here as they arrive.
 #include "engine/AmpLayout.h"
+#include "players/MP3Layout.h"
 
 const std::vector<UnitBackground>& UnitBackgrounds::units()
 {
@@ -25,6 +26,8 @@ const panel::PanelLayout* UnitBackgrounds::layoutFor(int pictureId)
     {
     case 132:
         return &amp_layout::panelLayout;
+    case 180:
+        return &mp3_layout::panelLayout;
     default:
         return nullptr;
     }
