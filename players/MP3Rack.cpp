@@ -108,9 +108,10 @@ void CMP3Rack::CreateControls()
     m_remaining.create(this, at(layout::remainingSwitch), 0);
     m_remaining.LoadPicture(pictures, kSwitchPicture);
 
-    m_playlist.create(this,
-                      at(layout::playlistSelector, layout::selectorWidth, layout::selectorHeight),
-                      ID_PLAYLIST);
+    // The selector adds its 2-pixel border to the width it is given.
+    m_playlist.create(
+        this, at(layout::playlistSelector, layout::selectorWidth - 2, layout::selectorHeight),
+        ID_PLAYLIST);
     m_playlist.setparentwnd(this);
 
     m_minutes.create(this, at(layout::minutesDisplay), 0);

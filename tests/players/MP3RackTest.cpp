@@ -6,6 +6,7 @@
 #include "players/MP3Rack.h"
 #include "MP3TestFixtures.h"
 #include "app/RackUnitTable.h"
+#include "players/MP3Layout.h"
 #include "utilkit/Ini.h"
 
 #include <QApplication>
@@ -159,6 +160,42 @@ TEST_F(MP3RackTest, StartsEmptyWithItsControlsWired)
     settle(*rack);
     EXPECT_EQ(rack->titleDisplay().text(), "No File");
     EXPECT_FALSE(rack->playingLamp().getlightened());
+}
+
+TEST_F(MP3RackTest, ControlsSitOnTheFootprintsPrintedOnThePanel)
+{
+    auto rack = makeRack();
+    const QRect panelArea(panel::rackEarWidth, 0, panel::rackWidth - 2 * panel::rackEarWidth,
+                          panel::slotHeight);
+    const auto& footprints = mp3_layout::footprints;
+    for (size_t first = 0; first < footprints.size(); ++first)
+    {
+        const QRect area(footprints[first].x, footprints[first].y, footprints[first].width,
+                         footprints[first].height);
+        EXPECT_TRUE(panelArea.contains(area)) << "footprint " << first;
+        for (size_t second = first + 1; second < footprints.size(); ++second)
+            EXPECT_FALSE(
+                area.intersects(QRect(footprints[second].x, footprints[second].y,
+                                      footprints[second].width, footprints[second].height)))
+                << "footprints " << first << " and " << second;
+    }
+    // Every control covers exactly the footprint printed for it.
+    const std::vector<std::pair<QWidget*, size_t>> controls = {
+        {&rack->titleDisplay(), 0},     {&rack->playlistSelector(), 1},
+        {&rack->openButton(), 2},       {&rack->removeButton(), 3},
+        {&rack->playAllSwitch(), 4},    {&rack->playButton(), 5},
+        {&rack->pauseButton(), 6},      {&rack->stopButton(), 7},
+        {&rack->playingLamp(), 8},      {&rack->pausedLamp(), 9},
+        {&rack->minutesDisplay(), 10},  {&rack->secondsDisplay(), 11},
+        {&rack->remainingSwitch(), 12}, {&rack->leftMeter(), 13},
+        {&rack->rightMeter(), 14},
+    };
+    ASSERT_EQ(controls.size(), footprints.size());
+    QCoreApplication::processEvents();
+    for (const auto& [control, index] : controls)
+        EXPECT_EQ(control->geometry(), QRect(footprints[index].x, footprints[index].y,
+                                             footprints[index].width, footprints[index].height))
+            << "footprint " << index;
 }
 
 TEST_F(MP3RackTest, OpenAddsTheChosenFilesAndTheNextDialogStartsInTheirFolder)
