@@ -7,6 +7,7 @@
 
 // Units' layout tables are included here as they arrive.
 #include "engine/AmpLayout.h"
+#include "mixer/MixerLayout.h"
 #include "players/MP3Layout.h"
 
 const std::vector<UnitBackground>& UnitBackgrounds::units()
@@ -26,6 +27,8 @@ const panel::PanelLayout* UnitBackgrounds::layoutFor(int pictureId)
     {
     case 132:
         return &amp_layout::panelLayout;
+    case 144:
+        return &mixer_layout::panelLayout;
     case 180:
         return &mp3_layout::panelLayout;
     default:
