@@ -23,11 +23,10 @@ struct Point
 };
 
 // Picture sizes the positions are planned around: gain knob 28 px, other
-// knobs 26 px, the library's default knob 24 px, fader track 24×118,
+// knobs 26 px, fader track 24×118,
 // channel meter 8×60, output meter 10×90, pair and compressor buttons 20×14.
 constexpr int gainKnobSize = 28;
 constexpr int knobSize = 26;
-constexpr int defaultKnobSize = 24;
 constexpr int faderWidth = 24;
 constexpr int faderHeight = 118;
 constexpr int channelMeterWidth = 8;
@@ -135,7 +134,7 @@ constexpr Point returnPairButton(int returnIndex, int pair)
     const int centre = returnIndex == 0 ? returnOneCentre : returnTwoCentre;
     return {pair == 0 ? centre - 23 : centre + 3, masterButtonTop};
 }
-constexpr Point recordKnob{recordCentre - defaultKnobSize / 2, masterKnobTop + 1};
+constexpr Point recordKnob{recordCentre - knobSize / 2, masterKnobTop};
 constexpr Point recordPairButton(int pair)
 {
     return {pair == 0 ? recordCentre - 23 : recordCentre + 3, masterButtonTop};
@@ -247,7 +246,7 @@ constexpr std::array<PanelFootprint, footprintCount> allFootprints()
     footprints[next++] = {masterLeft + 122, 1, 60, 95, Kind::Group};
     footprints[next++] = {returnKnob(0).x, returnKnob(0).y, knobSize, knobSize, Kind::Knob};
     footprints[next++] = {returnKnob(1).x, returnKnob(1).y, knobSize, knobSize, Kind::Knob};
-    footprints[next++] = {recordKnob.x, recordKnob.y, defaultKnobSize, defaultKnobSize, Kind::Knob};
+    footprints[next++] = {recordKnob.x, recordKnob.y, knobSize, knobSize, Kind::Knob};
     for (int output = 0; output < 4; ++output)
         footprints[next++] = {outputMeter(output).x, outputMeter(output).y, outputMeterWidth,
                               outputMeterHeight, Kind::Meter};

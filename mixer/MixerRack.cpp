@@ -13,7 +13,7 @@ namespace
 {
 
 // The program's pictures for the panel.
-constexpr int kSendKnobPicture = 134; // also equaliser, return and pan knobs
+constexpr int kSendKnobPicture = 134; // also equaliser, return, pan and record knobs
 constexpr int kSendKnobFrames = 66;
 constexpr int kGainKnobPicture = 139;
 constexpr int kGainKnobFrames = 45;
@@ -335,11 +335,11 @@ void CMixerRack::createMasterKnobs(const MixerControlState& saved)
         knob.m_nStep = kCoarseKnobStep;
         setKnobShowing(knob, saved.returnLevel[static_cast<size_t>(returnIndex)].load());
     }
-    // The record knob keeps the library's own strip.
+    // The record knob uses the 66-frame strip too: 66 frames over 0..110
+    // give a frame that reads exactly 100, the top of its remote range.
     m_record.create(
-        this,
-        at(mixer_layout::recordKnob, mixer_layout::defaultKnobSize, mixer_layout::defaultKnobSize),
-        0);
+        this, at(mixer_layout::recordKnob, mixer_layout::knobSize, mixer_layout::knobSize), 0);
+    m_record.LoadPicture(pictures, kSendKnobPicture, kSendKnobFrames);
     m_record.setparentwnd(this);
     m_record.m_nStep = kCoarseKnobStep;
     m_record.setmaxvalue(mixer_ranges::kRecordLevel.maximum);

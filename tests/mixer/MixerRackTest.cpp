@@ -176,6 +176,8 @@ TEST_F(MixerRackTest, FirstStartIsSilentCentredOnPairOneWithNoSources)
     EXPECT_EQ(mixer.channelFader(3).getmaxvalue(), 110);
     EXPECT_EQ(mixer.masterSlider(3).getmaxvalue(), 100);
     EXPECT_EQ(mixer.recordKnob().getmaxvalue(), 110);
+    EXPECT_EQ(mixer.recordKnob().frameCount(), 66);
+    EXPECT_EQ(mixer.panKnob(0).frameCount(), 66);
     EXPECT_EQ(mixer.gainKnob(0).getminvalue(), -30);
     EXPECT_EQ(mixer.channelMeter(0).getmindb(), -30);
     EXPECT_EQ(mixer.outputMeter(0).getmindb(), -40);
@@ -278,6 +280,26 @@ TEST_F(MixerRackTest, SectionMixerKeepsEveryControlAcrossRestartsInKeyOrder)
     }
 }
 
+TEST_F(MixerRackTest, SavedValuesOutsideARangeFollowTheControlsRules)
+{
+    {
+        CIni settings(settingsPath());
+        settings.WriteInt("Mixer", "pan2", 150);   // a knob ignores it
+        settings.WriteInt("Mixer", "fader2", 500); // a slider clamps it
+        settings.WriteInt("Mixer", "bus3", -20);   // to its range
+        settings.WriteInt("Mixer", "source3", 9);  // a selector ignores it
+        settings.WriteInt("Mixer", "source1", 5);  // mono items stop at "In 4"
+    }
+    CMixerRack mixer;
+    mixer.CreateControls();
+    EXPECT_EQ(mixer.panKnob(1).getvalue(), 50);
+    EXPECT_EQ(mixer.channelFader(1).getvalue(), 110);
+    EXPECT_EQ(mixer.masterSlider(2).getvalue(), 0);
+    EXPECT_EQ(mixer.sourceSelector(2).getitemindex(), 0);
+    EXPECT_EQ(mixer.sourceSelector(0).getitemindex(), 0);
+    EXPECT_EQ(mixer.engine().controls().channels[1].fader.load(), 110);
+}
+
 TEST_F(MixerRackTest, AnUnbuiltPanelLeavesTheSavedMixerAlone)
 {
     {
@@ -302,10 +324,9 @@ TEST_F(MixerRackTest, RemoteValuesMoveEachFamilyOfControls)
         int midi, fader, master, pan, gain, send, record;
     };
     // Faders and masters scale to 110 (a master clamps to 100); gains span
-    // -30..+30; pans, sends and returns 0..100. The record level scales to
-    // 100 and shows its 45-frame knob's frame: 100 reads 97, 50 reads 48.
+    // -30..+30; pans, sends, returns and the record level 0..100.
     for (const Expected& expected :
-         {Expected{127, 110, 100, 100, 30, 100, 97}, Expected{64, 55, 55, 50, 0, 50, 48},
+         {Expected{127, 110, 100, 100, 30, 100, 100}, Expected{64, 55, 55, 50, 0, 50, 50},
           Expected{0, 0, 0, 0, -30, 0, 0}})
     {
         SCOPED_TRACE(expected.midi);
