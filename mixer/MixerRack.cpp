@@ -183,8 +183,9 @@ void CMixerRack::createSelectors(const MixerControlState& saved)
     for (int channel = 0; channel < kChannelCount; ++channel)
     {
         CMCombo& selector = strip(channel).source;
+        // A selector adds 2 pixels of border to the width it is given.
         selector.create(this,
-                        at(mixer_layout::selector(channel), mixer_layout::selectorWidth,
+                        at(mixer_layout::selector(channel), mixer_layout::selectorWidth - 2,
                            mixer_layout::selectorHeight),
                         ID_FIRST_SOURCE + channel);
         selector.setparentwnd(this);

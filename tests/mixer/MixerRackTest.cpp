@@ -4,6 +4,7 @@
 
 #include "mixer/MixerRack.h"
 #include "MixerTestUnits.h"
+#include "mixer/MixerLayout.h"
 #include "support/RealtimeTrap.h"
 #include "utilkit/Ini.h"
 
@@ -194,6 +195,50 @@ TEST_F(MixerRackTest, FirstStartIsSilentCentredOnPairOneWithNoSources)
     for (const auto& output : block.outputs)
         for (float sample : output)
             ASSERT_EQ(sample, 0.0f);
+}
+
+TEST_F(MixerRackTest, ControlsSitOnThePanelApartAndOnTheirPrintedFootprints)
+{
+    CMixerRack mixer;
+    mixer.CreateControls();
+    QCoreApplication::processEvents();
+    const QRect panelArea(panel::rackEarWidth, 0, panel::rackWidth - 2 * panel::rackEarWidth,
+                          4 * panel::slotHeight);
+    const QList<SkinControl*> controls = mixer.findChildren<SkinControl*>();
+    // 7 selectors, 7 gains, 2 compressor switches, 14 sends, 21 equaliser
+    // knobs, 7 pans, 11 sliders, 20 pair buttons, 11 meters, 3 level knobs.
+    ASSERT_EQ(controls.size(), 103);
+    for (qsizetype first = 0; first < controls.size(); ++first)
+    {
+        const QRect area = controls[first]->geometry();
+        EXPECT_TRUE(panelArea.contains(area)) << first;
+        for (qsizetype second = first + 1; second < controls.size(); ++second)
+            EXPECT_FALSE(area.intersects(controls[second]->geometry())) << first << " " << second;
+    }
+    // The windows, recesses and scales printed on the background are where
+    // the controls are.
+    auto footprintRect = [](const panel::PanelFootprint& footprint)
+    { return QRect(footprint.x, footprint.y, footprint.width, footprint.height); };
+    QList<QRect> meterWindows, selectorRecesses, knobScales;
+    for (const panel::PanelFootprint& footprint : mixer_layout::footprints)
+    {
+        if (footprint.kind == panel::FootprintKind::Meter)
+            meterWindows.append(footprintRect(footprint));
+        else if (footprint.kind == panel::FootprintKind::Selector)
+            selectorRecesses.append(footprintRect(footprint));
+        else if (footprint.kind == panel::FootprintKind::Knob)
+            knobScales.append(footprintRect(footprint));
+    }
+    for (int channel = 0; channel < kChannels; ++channel)
+    {
+        EXPECT_TRUE(meterWindows.contains(mixer.channelMeter(channel).geometry())) << channel;
+        EXPECT_TRUE(selectorRecesses.contains(mixer.sourceSelector(channel).geometry())) << channel;
+    }
+    for (int output = 0; output < 4; ++output)
+        EXPECT_TRUE(meterWindows.contains(mixer.outputMeter(output).geometry())) << output;
+    EXPECT_TRUE(knobScales.contains(mixer.returnKnob(0).geometry()));
+    EXPECT_TRUE(knobScales.contains(mixer.returnKnob(1).geometry()));
+    EXPECT_TRUE(knobScales.contains(mixer.recordKnob().geometry()));
 }
 
 // Sets every saved control of a panel to a non-default value, through the
