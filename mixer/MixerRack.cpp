@@ -55,8 +55,9 @@ void setKnobShowing(CKnob& knob, int wanted)
     knob.setvalue(wanted);
     if (knob.getvalue() == wanted)
         return;
-    // Frames are at most this many values apart on the panel's knobs
-    // (110 values over 45 frames).
+    // Neighbouring frames are under 2 values apart on the panel's knobs (at
+    // most 110 values over 66 frames), so this reaches the frames on both
+    // sides.
     constexpr int kSearchWidth = 3;
     int bestCandidate = wanted;
     int bestDistance = std::abs(knob.getvalue() - wanted);
