@@ -145,6 +145,12 @@ TEST_F(MixerRackTest, FirstStartIsSilentCentredOnPairOneWithNoSources)
     EXPECT_EQ(mixer.sourceSelector(6).itemText(5), "SoundFX");
     EXPECT_FALSE(mixer.compressorSwitch(0).getStatus());
     EXPECT_FALSE(mixer.compressorSwitch(1).getStatus());
+    // A click on a switch without an id of its own still reaches the
+    // signal path.
+    QTest::mouseClick(&mixer.compressorSwitch(1), Qt::LeftButton);
+    EXPECT_TRUE(mixer.engine().controls().channels[1].compressorOn.load());
+    QTest::mouseClick(&mixer.compressorSwitch(1), Qt::LeftButton);
+    EXPECT_FALSE(mixer.engine().controls().channels[1].compressorOn.load());
     for (int returnIndex = 0; returnIndex < 2; ++returnIndex)
     {
         EXPECT_EQ(mixer.returnKnob(returnIndex).getvalue(), 0);
