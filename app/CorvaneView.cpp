@@ -4,6 +4,8 @@
 #include "app/RackMessages.h"
 #include "app/RackUnit.h"
 #include "engine/AmpRack.h"
+#include "mixer/MixerRack.h"
+#include "players/MP3Rack.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -56,6 +58,10 @@ void CCorvaneView::createUnits()
         const auto& info = rack::kRackUnits[index];
         if (index == rack::Amplifier)
             m_ownedUnits[index] = std::make_unique<CAmpRack>(this);
+        else if (index == rack::Mixer)
+            m_ownedUnits[index] = std::make_unique<CMixerRack>(this);
+        else if (index == rack::MP3Player)
+            m_ownedUnits[index] = std::make_unique<CMP3Rack>(this);
         else
             m_ownedUnits[index] = std::make_unique<PlaceholderRack>(
                 info.backgroundId, QString::fromUtf8(info.name), info.height, this);
@@ -73,6 +79,11 @@ void CCorvaneView::OnInitialUpdate()
          {rack::Amplifier, rack::Mixer, rack::DualEffect, rack::Instrument, rack::CDPlayer,
           rack::Recorder, rack::MP3Player, rack::GraphicEQ, rack::LoopPlayer, rack::SoundFX})
         m_units[index]->CreateControls();
+    // The chain is fixed from here on: the mixer pulls its sources, the
+    // amplifier runs the mixer and then the equaliser.
+    mixer()->SetSources(m_units[rack::MP3Player], m_units[rack::CDPlayer],
+                        m_units[rack::Instrument], m_units[rack::DualEffect],
+                        m_units[rack::Recorder], m_units[rack::LoopPlayer], m_units[rack::SoundFX]);
     amplifier()->SetChain(m_units[rack::Mixer], m_units[rack::GraphicEQ]);
     updateScrollRange();
 }
@@ -105,6 +116,16 @@ void CCorvaneView::moveUnit(CRackUnit* unit, bool up)
 CAmpRack* CCorvaneView::amplifier() const
 {
     return static_cast<CAmpRack*>(m_units[rack::Amplifier]);
+}
+
+CMixerRack* CCorvaneView::mixer() const
+{
+    return static_cast<CMixerRack*>(m_units[rack::Mixer]);
+}
+
+CMP3Rack* CCorvaneView::mp3Player() const
+{
+    return static_cast<CMP3Rack*>(m_units[rack::MP3Player]);
 }
 
 std::size_t CCorvaneView::indexOf(const CRackUnit* unit) const
@@ -197,15 +218,20 @@ bool CCorvaneView::eventFilter(QObject* watched, QEvent* event)
 
 void CCorvaneView::runKeyAction(const rack::KeyAction& action)
 {
-    // The units that act on keys (mixer, loop player, pads) hook in here.
     switch (action.kind)
     {
-    case rack::KeyActionKind::None:
-    case rack::KeyActionKind::LoopPlay:
-    case rack::KeyActionKind::Pad:
     case rack::KeyActionKind::Fader:
+        mixer()->StepChannelFader(action.index, action.step > 0);
+        break;
     case rack::KeyActionKind::BusFaderPair:
-    case rack::KeyActionKind::LoopSlot:
+        // I/K move bus faders 1 and 2 together, O/L bus faders 3 and 4.
+        mixer()->StepMasterLevel(2 * action.index, action.step > 0);
+        mixer()->StepMasterLevel(2 * action.index + 1, action.step > 0);
+        break;
+    case rack::KeyActionKind::None:
+    case rack::KeyActionKind::LoopPlay: // the loop player and the pads are
+    case rack::KeyActionKind::Pad:      // placeholders so far: their keys are
+    case rack::KeyActionKind::LoopSlot: // consumed without action
         break;
     }
 }

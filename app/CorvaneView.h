@@ -22,6 +22,8 @@
 #include <memory>
 
 class CAmpRack;
+class CMP3Rack;
+class CMixerRack;
 class CRackUnit;
 class QScrollBar;
 
@@ -45,6 +47,8 @@ public:
 
     CRackUnit* unit(std::size_t index) const { return m_units[index]; }
     CAmpRack* amplifier() const;
+    CMixerRack* mixer() const;
+    CMP3Rack* mp3Player() const;
     const RackLayout& layout() const { return m_layout; }
     int scrollOffset() const { return m_nScrollOffset; }
     void scrollTo(int offset);

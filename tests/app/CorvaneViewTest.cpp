@@ -4,6 +4,9 @@
 #include "app/RackMessages.h"
 #include "app/RackUnit.h"
 #include "app/SingleInstance.h"
+#include "engine/AmpRack.h"
+#include "mixer/MixerRack.h"
+#include "players/MP3Rack.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -112,6 +115,71 @@ TEST_F(CorvaneViewTest, EveryKeyOnTheRackIsConsumed)
     QTest::keyClicks(control, "M P 1qa");
     QTest::keyClick(control, Qt::Key_Tab);
     EXPECT_TRUE(control->text().isEmpty());
+}
+
+TEST_F(CorvaneViewTest, FaderKeysMoveTheMixerFaders)
+{
+    CMainFrame frame;
+    CCorvaneView* view = frame.view();
+    view->OnInitialUpdate();
+    frame.show();
+    // A mixer control has the focus: it must not see the key, the rack acts.
+    CKnob& panKnob = view->mixer()->panKnob(0);
+    const int pan = panKnob.getvalue();
+    for (int press = 0; press < 3; ++press)
+        QTest::keyClick(&panKnob, Qt::Key_Q);
+    QTest::keyClick(&panKnob, Qt::Key_A);
+    EXPECT_EQ(view->mixer()->channelFader(0).getvalue(), 10);
+    EXPECT_EQ(panKnob.getvalue(), pan);
+
+    QTest::keyClick(view, Qt::Key_J); // channel 7 down at 0 stays 0
+    EXPECT_EQ(view->mixer()->channelFader(6).getvalue(), 0);
+    QTest::keyClick(view, Qt::Key_I);
+    QTest::keyClick(view, Qt::Key_I);
+    QTest::keyClick(view, Qt::Key_L);
+    EXPECT_EQ(view->mixer()->masterSlider(0).getvalue(), 10);
+    EXPECT_EQ(view->mixer()->masterSlider(1).getvalue(), 10);
+    EXPECT_EQ(view->mixer()->masterSlider(2).getvalue(), 0);
+    EXPECT_EQ(view->mixer()->masterSlider(3).getvalue(), 0);
+}
+
+TEST_F(CorvaneViewTest, ChainIsWiredAndExitStopsTheRunningEngine)
+{
+    setenv("CORVANE_VIRTUAL_FAST", "1", 1);
+    auto frame = std::make_unique<CMainFrame>();
+    CCorvaneView* view = frame->view();
+    view->OnInitialUpdate();
+    // Channel 3 selecting the MP3 player marks it routed.
+    view->mixer()->sourceSelector(2).setitemindex(1);
+    EXPECT_TRUE(view->mp3Player()->m_bRouted);
+
+    CAmpRack* amp = view->amplifier();
+    int virtualDevice = -1;
+    for (int item = 0; item < amp->deviceSelector().getcount(); ++item)
+        if (amp->deviceSelector().itemText(item) == "Virtual Device")
+            virtualDevice = item;
+    ASSERT_GT(virtualDevice, 0);
+    amp->deviceSelector().setitemindex(virtualDevice);
+    amp->rateSelector().setitemindex(1);
+    amp->powerSwitch().SetStatus(true);
+    amp->PowerOn();
+    ASSERT_TRUE(amp->m_bRunning);
+    EXPECT_TRUE(view->mixer()->m_bRunning);
+    EXPECT_TRUE(view->mp3Player()->m_bRunning);
+    EXPECT_FLOAT_EQ(view->mp3Player()->GetSampleRate(), 48000.0f);
+    QTest::qWait(50);
+    EXPECT_GT(amp->engine().blockCount(), 0u);
+
+    // Yes at the question: the device stops before any unit is destroyed.
+    view->m_askExit = [] { return true; };
+    EXPECT_TRUE(frame->close());
+    EXPECT_FALSE(amp->m_bRunning);
+    EXPECT_FALSE(view->mixer()->m_bRunning);
+    const auto blocks = amp->engine().blockCount();
+    QTest::qWait(20);
+    EXPECT_EQ(amp->engine().blockCount(), blocks);
+    frame.reset();
+    unsetenv("CORVANE_VIRTUAL_FAST");
 }
 
 TEST_F(CorvaneViewTest, KeysMapToTheirRackActions)
