@@ -2,11 +2,13 @@
 // user's settings), lets it settle, and writes a PNG of the whole window.
 //
 //   xvfb-run -a -s "-screen 0 1024x800x24" build/bin/corvane-screenshot shot.png
+//   corvane-screenshot shot.png 1500 JACK 48000HZ   (powers that device on, tick on)
 //
 // Also works without a display: QT_QPA_PLATFORM=offscreen.
 
 #include "app/CorvaneView.h"
 #include "app/MainFrame.h"
+#include "engine/AmpRack.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -17,7 +19,8 @@ int main(int argc, char** argv)
 {
     if (argc < 2)
     {
-        std::fprintf(stderr, "usage: %s OUTPUT.png [milliseconds to wait]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s OUTPUT.png [milliseconds to wait [DEVICE [RATE]]]\n",
+                     argv[0]);
         return 2;
     }
     QApplication application(argc, argv);
@@ -25,6 +28,22 @@ int main(int argc, char** argv)
     frame.view()->OnInitialUpdate();
     frame.view()->m_askExit = [] { return true; };
     frame.show();
+    if (argc > 3)
+    {
+        // As a user would: pick the device, switch the tick on, press power.
+        CAmpRack* amp = frame.view()->amplifier();
+        for (int item = 0; item < amp->deviceSelector().getcount(); ++item)
+            if (amp->deviceSelector().itemText(item) == QString::fromLocal8Bit(argv[3]))
+                amp->deviceSelector().setitemindex(item);
+        for (int item = 0; argc > 4 && item < amp->rateSelector().getcount(); ++item)
+            if (amp->rateSelector().itemText(item) == QString::fromLocal8Bit(argv[4]))
+                amp->rateSelector().setitemindex(item);
+        amp->tickSwitch().SetStatus(true);
+        amp->powerSwitch().SetStatus(true);
+        amp->PowerOn();
+        if (!amp->m_bRunning)
+            std::fprintf(stderr, "%s did not start\n", argv[3]);
+    }
     const int waitMs = argc > 2 ? std::atoi(argv[2]) : 1500;
     const QString output = QString::fromLocal8Bit(argv[1]);
     int result = 1;
