@@ -1,52 +1,61 @@
-// Test driver module: the drivers of TEST_DRIVER_SPECS (a header chosen at
-// build time), each created as a TestDriver.
+// Test driver module: the TestDrivers of the loading rules or, built with
+// TEST_MANY_DRIVERS, forty alike drivers (more than the host's table holds).
 
 #include "TestDriver.h"
+#include "audiodev/drivers/common/ModuleEntry.h"
 
-#include TEST_DRIVER_SPECS
+using namespace audiodev;
 
 namespace
 {
-TestDriver* g_current = nullptr;
 
-class TrackedTestDriver : public TestDriver
+#ifdef TEST_MANY_DRIVERS
+constexpr unsigned kCount = 40;
+const TestDriverSpec& spec(unsigned)
 {
-public:
-    using TestDriver::TestDriver;
-    ~TrackedTestDriver() override
-    {
-        if (g_current == this)
-            g_current = nullptr;
-    }
+    static const TestDriverSpec many{"Many", 48000.0, 1, 1, 16, SampleFloat32LSB, false, false};
+    return many;
+}
+#else
+const TestDriverSpec kSpecs[] = {
+    {"Test 48000 Hz", 48000.0, 2, 2, 64, SampleFloat32LSB, false, false},
+    {"Test 0 Hz", 0.0, 2, 2, 64, SampleFloat32LSB, false, false},
+    {"Test 192000 Hz", 192000.0, 2, 2, 64, SampleFloat32LSB, false, false},
+    {"Test driver whose name is forty chars 40", 44100.0, 1, 1, 32, SampleFloat32LSB, false, false},
+    {"Test Deferred", 48000.0, 2, 2, 64, SampleFloat32LSB, true, false},
+    {"Test Wide", 48000.0, 40, 40, 16, SampleFloat32LSB, false, false},
+    {"Test Failing Init", 48000.0, 2, 2, 64, SampleFloat32LSB, false, true},
+    {"Test Int16", 48000.0, 1, 1, 8, SampleInt16LSB, false, false},
+    {"Test Int24", 48000.0, 1, 1, 8, SampleInt24LSB, false, false},
+    {"Test Int32", 48000.0, 1, 1, 8, SampleInt32LSB, false, false},
+    {"Test Float64", 48000.0, 1, 1, 8, SampleFloat64LSB, false, false},
 };
+constexpr unsigned kCount = sizeof(kSpecs) / sizeof(kSpecs[0]);
+const TestDriverSpec& spec(unsigned index)
+{
+    return kSpecs[index];
+}
+#endif
+TestDriver* g_current = nullptr;
 
 unsigned driverCount()
 {
-    return testDriverCount();
+    return kCount;
 }
-
 bool driverName(unsigned index, char* name, size_t capacity)
 {
-    if (index >= testDriverCount())
-        return false;
-    std::strncpy(name, testDriverSpec(index).name, capacity - 1);
-    name[capacity - 1] = '\0';
-    return true;
+    return index < kCount && copyListedName(spec(index).name, name, capacity);
 }
-
-audiodev::AudioDriver* createDriver(unsigned index)
+AudioDriver* createDriver(unsigned index)
 {
-    if (index >= testDriverCount())
-        return nullptr;
-    g_current = new TrackedTestDriver(testDriverSpec(index));
-    return g_current;
+    return index < kCount ? (g_current = new TestDriver(spec(index))) : nullptr;
 }
 
-const audiodev::DriverModuleEntry kEntry{audiodev::kDriverInterfaceVersion, &driverCount,
-                                         &driverName, &createDriver};
+const DriverModuleEntry kEntry{kDriverInterfaceVersion, &driverCount, &driverName, &createDriver};
+
 } // namespace
 
-CORVANE_DRIVER_ENTRY const audiodev::DriverModuleEntry* corvaneAudioDriverEntry()
+CORVANE_DRIVER_ENTRY const DriverModuleEntry* corvaneAudioDriverEntry()
 {
     return &kEntry;
 }
