@@ -1,57 +1,102 @@
 #pragma once
 
-// What the end-to-end MP3 tests share: the mixer engine standing in for the
-// mixer unit at the root of the amplifier's chain, with the MP3 player on its
-// channel 3 at unity, and the search for the stretches of a recorded output
-// where a tone sounds.
+// What the MP3 panel and end-to-end tests share: a QApplication and settings
+// folder, the Open dialog answered by the test, the mixer standing in for the
+// mixer unit at the root of the amplifier's chain with the MP3 player on its
+// channel 3 at unity, and the check of a recorded output's tracks.
 
+#include "MP3TestFixtures.h"
+#include "engine/AmpRack.h"
 #include "mixer/MixerEngine.h"
 #include "players/MP3Rack.h"
 #include "support/RealtimeTrap.h"
 
-#include <atomic>
+#include <QApplication>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
 #include <cmath>
-#include <cstddef>
 #include <functional>
-#include <vector>
 
 namespace mp3test
 {
 
-// The mixer as the chain root: the amplifier calls Process on the audio
-// thread and SetSampleRate at power on and off. Each block runs with the
-// real-time trap armed, so a test can assert the mixer and the MP3 player
-// neither allocated nor locked.
+class PanelTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        static int argumentCount = 1;
+        static char argumentZero[] = "mp3-panel-test";
+        static char* arguments[] = {argumentZero, nullptr};
+        if (!QApplication::instance())
+            new QApplication(argumentCount, arguments);
+    }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_config.isValid());
+        qputenv("XDG_CONFIG_HOME", m_config.path().toUtf8());
+    }
+
+    // Presses Open with the dialog answering `paths` (none: Cancel).
+    void openFiles(CMP3Rack& rack, const std::vector<std::string>& paths)
+    {
+        QStringList chosen;
+        for (const std::string& path : paths)
+            chosen << QString::fromStdString(path);
+        rack.setFileChooser(
+            [this, chosen](QWidget*, const QString& startFolder, const QString& filter)
+            {
+                m_dialogFolders << startFolder;
+                m_dialogFilter = filter;
+                return chosen;
+            });
+        QTest::mouseClick(&rack.openButton(), Qt::LeftButton);
+        rack.engine().waitUntilIdle();
+        QCoreApplication::processEvents();
+    }
+
+    std::string encodeFile(const std::string& name, double seconds, double leftHz, double rightHz,
+                           const Bytes& tag = {})
+    {
+        return m_files.write(name, {encodeTone(seconds, leftHz, rightHz).bytes, tag});
+    }
+
+    QTemporaryDir m_config;
+    TemporaryFolder m_files;
+    QStringList m_dialogFolders;
+    QString m_dialogFilter;
+};
+
+// The mixer as the chain root. Each block runs with the real-time trap armed,
+// so a test can assert the mixer and the MP3 player neither allocated nor locked.
 class MixerChain : public RackProcessor
 {
 public:
-    static constexpr int kMp3Channel = 2; // channel 3, the first stereo channel
-
-    explicit MixerChain(CMP3Rack& player) : m_player(player)
+    // pace: after each block wait for the player's load and refill threads,
+    // so a device running far faster than real time gives them what a real
+    // one would (seconds per half), deterministically.
+    MixerChain(CMP3Rack& player, bool pace) : m_player(player), m_bPace(pace)
     {
         mixer.SetSources(&player, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
         MixerControlState& controls = mixer.controls();
-        controls.channels[kMp3Channel].source = MixerSourceTable::Mp3Player;
-        controls.channels[kMp3Channel].fader = 100;
-        controls.masterLevel[0] = 100;
-        controls.masterLevel[1] = 100;
+        controls.channels[2].source = MixerSourceTable::Mp3Player; // channel 3
+        controls.channels[2].fader = 100;
+        controls.masterLevel[0] = controls.masterLevel[1] = 100;
         mixer.UpdateRouting();
     }
 
-    // Audio thread.
     void Process(float** in, float** out, long numIn, long numOut, long frames) override
     {
         realtime_trap::armCurrentThread();
         mixer.Process(in, out, numIn, numOut, frames);
         realtime_trap::disarmCurrentThread();
-        // A fast device runs blocks far quicker than real time; waiting here
-        // for the player's load and refill threads keeps the run what a real
-        // device gives them (seconds per half), and deterministic.
-        if (m_bPaceToWorkers)
+        if (m_bPace)
             m_player.engine().waitUntilIdle();
-        m_blocks.fetch_add(1);
-        if (m_afterBlock)
-            m_afterBlock();
+        if (afterBlock)
+            afterBlock();
     }
 
     void SetSampleRate(float rate) override
@@ -60,65 +105,80 @@ public:
         RackProcessor::SetSampleRate(rate);
     }
 
-    // The gain from the player's output to device outputs 1 and 2: trim 0 dB,
-    // channel fader, centre pan, master.
-    float unityPathGain() const
+    // A decoded tone's level at outputs 1 and 2: trim 0 dB, fader, centre pan, master.
+    double outputLevel() const
     {
         const MixerGainLaws& laws = mixer.gainLaws();
-        return laws.trim(0) * laws.fader(100) * laws.panLeft(50) * laws.fader(100);
+        return decodedLevel * laws.trim(0) * laws.fader(100) * laws.panLeft(50) * laws.fader(100);
     }
 
-    long blocks() const { return m_blocks.load(); }
+    // Powers the amplifier on with the named device at 48000 Hz, this chain its root.
+    bool powerOn(CAmpRack& amp, const QString& device)
+    {
+        amp.CreateControls();
+        amp.SetChain(this, nullptr);
+        for (int item = 0; item < amp.deviceSelector().getcount(); ++item)
+            if (amp.deviceSelector().itemText(item) == device)
+                amp.deviceSelector().setitemindex(item);
+        amp.rateSelector().setitemindex(1); // 48000 Hz
+        amp.powerSwitch().SetStatus(true);
+        amp.PowerOn();
+        return amp.powerSwitch().getStatus() && GetSampleRate() == 48000.0f;
+    }
 
     MixerEngine mixer;
-    // Set before power on.
-    bool m_bPaceToWorkers = false;
     // Runs on the device's thread after each block, outside the trap: a test
-    // acts here at an exact point of playback, which a fast device would
-    // otherwise run past while the test thread looks.
-    std::function<void()> m_afterBlock;
+    // acts here at an exact point of playback.
+    std::function<void()> afterBlock;
 
 private:
     CMP3Rack& m_player;
-    std::atomic<long> m_blocks{0};
+    bool m_bPace;
 };
 
-// A stretch [begin, end) of samples where a tone sounds.
-struct SoundingStretch
+struct Track
 {
-    size_t begin;
-    size_t end;
-    size_t length() const { return end - begin; }
+    double frequency;
+    double seconds; // 0: not checked
 };
 
-// Stretches where |x| exceeds threshold, split wherever it stays below the
-// threshold for at least minimumGap samples (a sine crosses zero every half
-// period, so the gap must be longer than that).
-inline std::vector<SoundingStretch> findSoundingStretches(const std::vector<float>& samples,
-                                                          float threshold, size_t minimumGap)
+// The stretches where a 48000 Hz recording sounds (above 0.05, split by 10 ms
+// of silence) begin with `tracks`, and hold nothing more unless `more`. Each
+// keeps pitch and level with no gap or jump over its first two seconds, its
+// whole and its last two seconds (50 ms codec edges left out), and lasts its
+// seconds within 100 frames.
+inline void expectTracks(const std::vector<float>& samples, const std::vector<Track>& tracks,
+                         double level, bool more = false)
 {
-    std::vector<SoundingStretch> stretches;
-    bool inside = false;
+    constexpr size_t silence = 480, edge = 2400, twoSeconds = 96000;
+    std::vector<std::pair<size_t, size_t>> stretches;
     size_t lastLoud = 0;
     for (size_t index = 0; index < samples.size(); ++index)
     {
-        if (std::abs(samples[index]) <= threshold)
+        if (std::abs(samples[index]) <= 0.05f)
             continue;
-        if (inside && index - lastLoud >= minimumGap)
-        {
-            stretches.back().end = lastLoud + 1;
-            inside = false;
-        }
-        if (!inside)
-        {
-            stretches.push_back({index, index + 1});
-            inside = true;
-        }
-        lastLoud = index;
+        if (stretches.empty() || index - lastLoud >= silence)
+            stretches.emplace_back(index, index);
+        stretches.back().second = lastLoud = index + 1;
     }
-    if (inside)
-        stretches.back().end = lastLoud + 1;
-    return stretches;
+    ASSERT_EQ(more ? tracks.size() : stretches.size(), tracks.size());
+    ASSERT_GE(stretches.size(), tracks.size());
+    for (size_t track = 0; track < tracks.size(); ++track)
+    {
+        const auto [begin, end] = stretches[track];
+        const Track expected = tracks[track];
+        SCOPED_TRACE(testing::Message() << "track " << track + 1 << " at " << begin);
+        EXPECT_NEAR(static_cast<double>(end - begin),
+                    expected.seconds > 0 ? expected.seconds * 48000 : end - begin, 100.0);
+        const std::pair<size_t, size_t> windows[] = {
+            {begin + edge, std::min(begin + twoSeconds, end - edge)},
+            {begin + edge, end - edge},
+            {std::max(end, begin + edge + twoSeconds) - twoSeconds, end - edge}};
+        for (const auto& [from, to] : windows)
+            EXPECT_EQ(
+                toneFaults(samples.data() + from, to - from, 1, 48000, expected.frequency, level),
+                "");
+    }
 }
 
 } // namespace mp3test

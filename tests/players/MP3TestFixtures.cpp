@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <fstream>
 #include <numbers>
+#include <random>
+#include <sstream>
 #include <stdexcept>
 
 namespace mp3test
@@ -17,27 +19,16 @@ std::vector<float> makeStereoTone(int sampleRate, size_t frames, double leftFreq
                                   double rightFrequency, double amplitude)
 {
     std::vector<float> samples(frames * 2);
-    for (size_t frame = 0; frame < frames; ++frame)
+    for (size_t index = 0; index < samples.size(); ++index)
     {
-        const double time = static_cast<double>(frame) / sampleRate;
-        samples[frame * 2] =
-            static_cast<float>(amplitude * std::sin(2.0 * std::numbers::pi * leftFrequency * time));
-        samples[frame * 2 + 1] = static_cast<float>(
-            amplitude * std::sin(2.0 * std::numbers::pi * rightFrequency * time));
+        const double frequency = index % 2 == 0 ? leftFrequency : rightFrequency;
+        samples[index] = static_cast<float>(
+            amplitude * std::sin(2.0 * std::numbers::pi * frequency * (index / 2) / sampleRate));
     }
     return samples;
 }
 
-std::vector<float> makeMonoTone(int sampleRate, size_t frames, double frequency, double amplitude)
-{
-    std::vector<float> samples(frames);
-    for (size_t frame = 0; frame < frames; ++frame)
-        samples[frame] = static_cast<float>(
-            amplitude * std::sin(2.0 * std::numbers::pi * frequency * frame / sampleRate));
-    return samples;
-}
-
-EncodedMp3 encodeMp3(const std::vector<float>& samples, const EncodeOptions& options)
+EncodedMp3 encodeMp3(const std::vector<float>& stereo, const EncodeOptions& options)
 {
     lame_global_flags* encoder = lame_init();
     lame_set_in_samplerate(encoder, options.sampleRate);
@@ -45,128 +36,115 @@ EncodedMp3 encodeMp3(const std::vector<float>& samples, const EncodeOptions& opt
     lame_set_num_channels(encoder, options.channels);
     lame_set_mode(encoder, options.channels == 1 ? MONO : JOINT_STEREO);
     lame_set_quality(encoder, 5);
-    lame_set_bWriteVbrTag(encoder, options.writeInfoFrame ? 1 : 0);
+    lame_set_bWriteVbrTag(encoder, 1);
     lame_set_write_id3tag_automatic(encoder, 0);
+    lame_set_VBR(encoder, options.variableBitrate ? vbr_default : vbr_off);
     if (options.variableBitrate)
-    {
-        lame_set_VBR(encoder, vbr_default);
         lame_set_VBR_quality(encoder, 4.0f);
-    }
     else
-    {
-        lame_set_VBR(encoder, vbr_off);
         lame_set_brate(encoder, options.bitrateKbps);
-    }
     if (lame_init_params(encoder) < 0)
         throw std::runtime_error("lame_init_params failed");
 
-    const size_t frames = samples.size() / options.channels;
+    const size_t frames = stereo.size() / 2;
     std::vector<float> left(frames), right(frames);
     for (size_t frame = 0; frame < frames; ++frame)
     {
-        left[frame] = samples[frame * options.channels];
-        right[frame] = samples[frame * options.channels + options.channels - 1];
+        left[frame] = stereo[frame * 2];
+        right[frame] = stereo[frame * 2 + 1];
     }
     // LAME's worst case: 1.25 × samples + 7200 bytes.
     std::vector<unsigned char> output(frames * 5 / 4 + 7200);
-    EncodedMp3 encoded;
     const int written = lame_encode_buffer_ieee_float(
         encoder, left.data(), options.channels == 1 ? nullptr : right.data(),
         static_cast<int>(frames), output.data(), static_cast<int>(output.size()));
-    if (written < 0)
-        throw std::runtime_error("lame_encode_buffer_ieee_float failed");
-    encoded.bytes.assign(output.begin(), output.begin() + written);
-    const int flushed = lame_encode_flush(encoder, output.data(), static_cast<int>(output.size()));
+    const int flushed = written < 0 ? -1
+                                    : lame_encode_flush(encoder, output.data() + written,
+                                                        static_cast<int>(output.size()) - written);
     if (flushed < 0)
-        throw std::runtime_error("lame_encode_flush failed");
-    encoded.bytes.insert(encoded.bytes.end(), output.begin(), output.begin() + flushed);
-    encoded.audioFrames = lame_get_frameNum(encoder);
-    if (options.writeInfoFrame)
-    {
-        // The stream starts with a placeholder of the same size; put the real one there.
-        unsigned char infoFrame[2880];
-        const size_t infoBytes = lame_get_lametag_frame(encoder, infoFrame, sizeof infoFrame);
-        if (infoBytes > 0 && infoBytes <= encoded.bytes.size())
-            std::copy(infoFrame, infoFrame + infoBytes, encoded.bytes.begin());
-        encoded.infoFrameBytes = infoBytes;
-    }
+        throw std::runtime_error("LAME encoding failed");
+    EncodedMp3 encoded{{output.begin(), output.begin() + written + flushed},
+                       lame_get_frameNum(encoder)};
+    // The stream starts with a placeholder of the Info frame; put the real one there.
+    unsigned char infoFrame[2880];
+    const size_t infoBytes = lame_get_lametag_frame(encoder, infoFrame, sizeof infoFrame);
+    if (infoBytes > 0 && infoBytes <= encoded.bytes.size())
+        std::copy(infoFrame, infoFrame + infoBytes, encoded.bytes.begin());
     lame_close(encoder);
     return encoded;
 }
 
+EncodedMp3 encodeTone(double seconds, double leftFrequency, double rightFrequency,
+                      const EncodeOptions& options)
+{
+    const auto frames = static_cast<size_t>(options.sampleRate * seconds);
+    return encodeMp3(makeStereoTone(options.sampleRate, frames, leftFrequency, rightFrequency, 0.5),
+                     options);
+}
+
 namespace
 {
-void putField(std::vector<unsigned char>& tag, size_t offset, const std::string& text, size_t width)
+void putField(Bytes& tag, size_t offset, const std::string& text, size_t width)
 {
-    for (size_t index = 0; index < width && index < text.size(); ++index)
-        tag[offset + index] = static_cast<unsigned char>(text[index]);
+    std::copy_n(text.begin(), std::min(width, text.size()), tag.begin() + offset);
 }
 } // namespace
 
-std::vector<unsigned char> makeId3v1Tag(const std::string& title, const std::string& artist,
-                                        const std::string& album, const std::string& year,
-                                        const std::string& comment, int track, int genre)
+Bytes makeId3v1Tag(const std::string& title, const std::string& artist, const std::string& album,
+                   const std::string& year, const std::string& comment, int track, int genre)
 {
-    std::vector<unsigned char> tag(128, 0);
+    Bytes tag(128, 0);
     putField(tag, 0, "TAG", 3);
     putField(tag, 3, title, 30);
     putField(tag, 33, artist, 30);
     putField(tag, 63, album, 30);
     putField(tag, 93, year, 4);
-    if (track < 0)
-    {
-        putField(tag, 97, comment, 30);
-    }
-    else
-    {
-        putField(tag, 97, comment, 28);
-        tag[125] = 0;
+    putField(tag, 97, comment, track < 0 ? 30 : 28);
+    if (track >= 0)
         tag[126] = static_cast<unsigned char>(track);
-    }
     tag[127] = static_cast<unsigned char>(genre);
     return tag;
 }
 
-std::vector<unsigned char> makeId3v2Tag(size_t totalBytes, const std::string& title)
+Bytes makeId3v2Tag(size_t totalBytes, const std::string& title)
 {
-    std::vector<unsigned char> tag(totalBytes, 0);
+    Bytes tag(totalBytes, 0);
     const size_t bodyBytes = totalBytes - 10;
-    tag[0] = 'I';
-    tag[1] = 'D';
-    tag[2] = '3';
-    tag[3] = 3; // version 2.3.0
+    putField(tag, 0, "ID3\3", 4); // version 2.3.0
     // Syncsafe size: four 7-bit groups, most significant first.
-    tag[6] = static_cast<unsigned char>((bodyBytes >> 21) & 0x7F);
-    tag[7] = static_cast<unsigned char>((bodyBytes >> 14) & 0x7F);
-    tag[8] = static_cast<unsigned char>((bodyBytes >> 7) & 0x7F);
-    tag[9] = static_cast<unsigned char>(bodyBytes & 0x7F);
+    for (int group = 0; group < 4; ++group)
+        tag[6 + group] = static_cast<unsigned char>((bodyBytes >> (21 - 7 * group)) & 0x7F);
     // One TIT2 frame: 10-byte frame header, encoding byte 0 (Latin-1), the text.
-    const size_t frameBytes = 1 + title.size();
     putField(tag, 10, "TIT2", 4);
-    tag[14] = static_cast<unsigned char>(frameBytes >> 24);
-    tag[15] = static_cast<unsigned char>(frameBytes >> 16);
-    tag[16] = static_cast<unsigned char>(frameBytes >> 8);
-    tag[17] = static_cast<unsigned char>(frameBytes);
-    tag[20] = 0;
+    tag[17] = static_cast<unsigned char>(1 + title.size());
     putField(tag, 21, title, title.size());
     return tag;
 }
 
-void writeFile(const std::string& path, const std::vector<unsigned char>& bytes)
+Bytes junkBytes()
+{
+    Bytes junk(200);
+    for (size_t index = 0; index < junk.size(); ++index)
+        junk[index] = static_cast<unsigned char>(index * 7 + 1); // never 0xFF
+    return junk;
+}
+
+Bytes randomBytes(size_t count, unsigned seed)
+{
+    std::mt19937 random(seed);
+    Bytes bytes(count);
+    for (auto& byte : bytes)
+        byte = static_cast<unsigned char>(random());
+    return bytes;
+}
+
+void writeFile(const std::string& path, const Bytes& bytes)
 {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     file.write(reinterpret_cast<const char*>(bytes.data()),
                static_cast<std::streamsize>(bytes.size()));
     if (!file)
         throw std::runtime_error("cannot write " + path);
-}
-
-std::vector<unsigned char> concatenate(std::initializer_list<std::vector<unsigned char>> parts)
-{
-    std::vector<unsigned char> joined;
-    for (const auto& part : parts)
-        joined.insert(joined.end(), part.begin(), part.end());
-    return joined;
 }
 
 TemporaryFolder::TemporaryFolder()
@@ -183,54 +161,52 @@ TemporaryFolder::~TemporaryFolder()
     std::filesystem::remove_all(m_folder, ignored);
 }
 
-std::string TemporaryFolder::path(const std::string& fileName) const
+std::string TemporaryFolder::write(const std::string& name,
+                                   std::initializer_list<Bytes> parts) const
 {
-    return m_folder + "/" + fileName;
+    Bytes joined;
+    for (const auto& part : parts)
+        joined.insert(joined.end(), part.begin(), part.end());
+    writeFile(path(name), joined);
+    return path(name);
 }
 
-double measureFrequency(const float* samples, size_t count, size_t stride, double sampleRate)
+std::string toneFaults(const float* samples, size_t count, size_t stride, double sampleRate,
+                       double frequency, double level, double frequencyTolerance,
+                       double levelTolerance, double maxJump)
 {
-    double firstCrossing = -1.0;
-    double lastCrossing = -1.0;
+    const auto at = [&](size_t index) { return static_cast<double>(samples[index * stride]); };
+    const double coefficient = 2.0 * std::cos(2.0 * std::numbers::pi * frequency / sampleRate);
+    double firstCrossing = 0.0, lastCrossing = 0.0, sumOfSquares = 0.0, largestJump = 0.0;
     size_t crossings = 0;
-    for (size_t index = 1; index < count; ++index)
+    for (size_t index = 0; index < count; ++index)
     {
-        const double before = samples[(index - 1) * stride];
-        const double after = samples[index * stride];
-        if (before < 0.0 && after >= 0.0)
+        sumOfSquares += at(index) * at(index);
+        if (index >= 2)
+            largestJump = std::max(
+                largestJump, std::abs(at(index) - coefficient * at(index - 1) + at(index - 2)));
+        if (index >= 1 && at(index - 1) < 0.0 && at(index) >= 0.0)
         {
-            const double position = (index - 1) + before / (before - after);
-            if (crossings == 0)
-                firstCrossing = position;
-            lastCrossing = position;
-            ++crossings;
+            lastCrossing =
+                static_cast<double>(index - 1) + at(index - 1) / (at(index - 1) - at(index));
+            firstCrossing = crossings++ == 0 ? lastCrossing : firstCrossing;
         }
     }
-    if (crossings < 2)
-        return 0.0;
-    return (crossings - 1) * sampleRate / (lastCrossing - firstCrossing);
-}
-
-double measureSineAmplitude(const float* samples, size_t count, size_t stride)
-{
-    double sumOfSquares = 0.0;
-    for (size_t index = 0; index < count; ++index)
-        sumOfSquares += static_cast<double>(samples[index * stride]) * samples[index * stride];
-    return count == 0 ? 0.0 : std::sqrt(sumOfSquares / count) * std::numbers::sqrt2;
-}
-
-double largestSinePredictionError(const float* samples, size_t count, size_t stride,
-                                  double frequency, double sampleRate)
-{
-    const double coefficient = 2.0 * std::cos(2.0 * std::numbers::pi * frequency / sampleRate);
-    double largest = 0.0;
-    for (size_t index = 2; index < count; ++index)
-    {
-        const double predicted =
-            coefficient * samples[(index - 1) * stride] - samples[(index - 2) * stride];
-        largest = std::max(largest, std::abs(samples[index * stride] - predicted));
-    }
-    return largest;
+    const double measuredFrequency =
+        crossings < 2
+            ? 0.0
+            : static_cast<double>(crossings - 1) * sampleRate / (lastCrossing - firstCrossing);
+    const double measuredLevel =
+        count == 0 ? 0.0
+                   : std::sqrt(sumOfSquares / static_cast<double>(count)) * std::numbers::sqrt2;
+    std::ostringstream faults;
+    if (std::abs(measuredFrequency - frequency) > frequencyTolerance)
+        faults << "frequency " << measuredFrequency << " Hz, not " << frequency << "; ";
+    if (std::abs(measuredLevel - level) > levelTolerance)
+        faults << "level " << measuredLevel << ", not " << level << "; ";
+    if (largestJump > maxJump)
+        faults << "a jump of " << largestJump << "; ";
+    return faults.str();
 }
 
 } // namespace mp3test
