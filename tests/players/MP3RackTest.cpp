@@ -125,12 +125,21 @@ TEST_F(MP3RackTest, ButtonsAndRemoteOperationsDriveTheEngineAndTheDisplaysFollow
     QCoreApplication::processEvents();
 }
 
-TEST_F(MP3RackTest, PlaylistPersistsAcrossARecreatedUnit)
+TEST_F(MP3RackTest, PlaylistPersistsInTheSettingsAcrossARecreatedUnit)
 {
+    // A longer list from an earlier run, and the rack position in the same section.
+    CIni settings("rackdata5.ini");
+    settings.WriteInt("MP3", "count", 5);
+    for (int index = 0; index <= 5; ++index)
+        settings.WriteString("MP3", "list" + std::to_string(index), "/old.mp3");
+    settings.WriteInt("MP3", "pos", 9);
     const std::vector<std::string> files = {m_files.path("first.mp3"), m_files.path("second.mp3"),
                                             m_files.path("third.mp3")};
     {
         auto rack = makeRack(false);
+        EXPECT_EQ(rack->playlistSelector().getcount(), 6);
+        rack->playlistSelector().setitemindex(0);
+        press(*rack, &rack->removeButton());
         openFiles(*rack, files);
         // Play while not running: the entry becomes current, nothing plays.
         rack->playlistSelector().setitemindex(2);
@@ -140,15 +149,24 @@ TEST_F(MP3RackTest, PlaylistPersistsAcrossARecreatedUnit)
     {
         CMP3Rack unused; // never created its controls: leaves the settings alone
     }
-    auto rack = makeRack(false);
-    EXPECT_EQ(items(*rack), (QStringList{"All", "first.mp3", "second.mp3", "third.mp3"}));
-    EXPECT_EQ(rack->playlistSelector().getitemindex(), 2) << "the entry played last";
-    EXPECT_EQ(rack->engine().playlistPaths()[3], files[2]);
-    openFiles(*rack, {});
-    EXPECT_EQ(m_dialogFolders.back(), QString::fromStdString(m_files.folder()));
-    press(*rack, &rack->removeButton());
-    rack.reset();
-    EXPECT_EQ(CIni("rackdata5.ini").GetInt("MP3", "count", -1), 2) << "written at exit";
+    EXPECT_EQ(settings.GetString("MP3", "list3", ""), files[2]);
+    EXPECT_EQ(settings.GetString("MP3", "list4", "gone") +
+                  settings.GetString("MP3", "list5", "gone"),
+              "gonegone");
+    EXPECT_EQ(settings.GetInt("MP3", "pos", -1), 9);
+    {
+        auto rack = makeRack(false);
+        EXPECT_EQ(items(*rack), (QStringList{"All", "first.mp3", "second.mp3", "third.mp3"}));
+        EXPECT_EQ(rack->playlistSelector().getitemindex(), 2) << "the entry played last";
+        openFiles(*rack, {});
+        EXPECT_EQ(m_dialogFolders.back(), QString::fromStdString(m_files.folder()));
+    }
+    // A count beyond the capacity reads as a full list, and writing does not
+    // walk a million stale keys.
+    settings.WriteInt("MP3", "count", 1000000);
+    settings.WriteInt("MP3", "lastplay", 70);
+    makeRack(false).reset();
+    EXPECT_EQ(settings.GetInt("MP3", "count", -1), 49);
 }
 
 } // namespace

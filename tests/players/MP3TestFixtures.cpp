@@ -20,11 +20,10 @@ std::vector<float> makeStereoTone(int sampleRate, size_t frames, double leftFreq
 {
     std::vector<float> samples(frames * 2);
     for (size_t index = 0; index < samples.size(); ++index)
-    {
-        const double frequency = index % 2 == 0 ? leftFrequency : rightFrequency;
-        samples[index] = static_cast<float>(
-            amplitude * std::sin(2.0 * std::numbers::pi * frequency * (index / 2) / sampleRate));
-    }
+        samples[index] =
+            static_cast<float>(amplitude * std::sin(2.0 * std::numbers::pi *
+                                                    (index % 2 ? rightFrequency : leftFrequency) *
+                                                    static_cast<double>(index / 2) / sampleRate));
     return samples;
 }
 
@@ -36,40 +35,35 @@ EncodedMp3 encodeMp3(const std::vector<float>& stereo, const EncodeOptions& opti
     lame_set_num_channels(encoder, options.channels);
     lame_set_mode(encoder, options.channels == 1 ? MONO : JOINT_STEREO);
     lame_set_quality(encoder, 5);
-    lame_set_bWriteVbrTag(encoder, 1);
     lame_set_write_id3tag_automatic(encoder, 0);
+    lame_set_bWriteVbrTag(encoder, 1); // the Info frame that carries the gapless trim
     lame_set_VBR(encoder, options.variableBitrate ? vbr_default : vbr_off);
     if (options.variableBitrate)
         lame_set_VBR_quality(encoder, 4.0f);
     else
         lame_set_brate(encoder, options.bitrateKbps);
-    if (lame_init_params(encoder) < 0)
-        throw std::runtime_error("lame_init_params failed");
-
     const size_t frames = stereo.size() / 2;
-    std::vector<float> left(frames), right(frames);
+    std::vector<float> left(frames);
     for (size_t frame = 0; frame < frames; ++frame)
-    {
         left[frame] = stereo[frame * 2];
-        right[frame] = stereo[frame * 2 + 1];
-    }
     // LAME's worst case: 1.25 × samples + 7200 bytes.
     std::vector<unsigned char> output(frames * 5 / 4 + 7200);
-    const int written = lame_encode_buffer_ieee_float(
-        encoder, left.data(), options.channels == 1 ? nullptr : right.data(),
-        static_cast<int>(frames), output.data(), static_cast<int>(output.size()));
-    const int flushed = written < 0 ? -1
-                                    : lame_encode_flush(encoder, output.data() + written,
-                                                        static_cast<int>(output.size()) - written);
+    const int size = static_cast<int>(output.size());
+    const int written =
+        lame_init_params(encoder) < 0 ? -1
+        : options.channels == 1
+            ? lame_encode_buffer_ieee_float(encoder, left.data(), nullptr, static_cast<int>(frames),
+                                            output.data(), size)
+            : lame_encode_buffer_interleaved_ieee_float(
+                  encoder, stereo.data(), static_cast<int>(frames), output.data(), size);
+    const int flushed =
+        written < 0 ? -1 : lame_encode_flush(encoder, output.data() + written, size - written);
     if (flushed < 0)
         throw std::runtime_error("LAME encoding failed");
     EncodedMp3 encoded{{output.begin(), output.begin() + written + flushed},
                        lame_get_frameNum(encoder)};
     // The stream starts with a placeholder of the Info frame; put the real one there.
-    unsigned char infoFrame[2880];
-    const size_t infoBytes = lame_get_lametag_frame(encoder, infoFrame, sizeof infoFrame);
-    if (infoBytes > 0 && infoBytes <= encoded.bytes.size())
-        std::copy(infoFrame, infoFrame + infoBytes, encoded.bytes.begin());
+    lame_get_lametag_frame(encoder, encoded.bytes.data(), encoded.bytes.size());
     lame_close(encoder);
     return encoded;
 }
@@ -86,7 +80,8 @@ namespace
 {
 void putField(Bytes& tag, size_t offset, const std::string& text, size_t width)
 {
-    std::copy_n(text.begin(), std::min(width, text.size()), tag.begin() + offset);
+    std::copy_n(text.begin(), std::min(width, text.size()),
+                tag.begin() + static_cast<long>(offset));
 }
 } // namespace
 
@@ -109,11 +104,10 @@ Bytes makeId3v1Tag(const std::string& title, const std::string& artist, const st
 Bytes makeId3v2Tag(size_t totalBytes, const std::string& title)
 {
     Bytes tag(totalBytes, 0);
-    const size_t bodyBytes = totalBytes - 10;
     putField(tag, 0, "ID3\3", 4); // version 2.3.0
-    // Syncsafe size: four 7-bit groups, most significant first.
+    // Syncsafe size of the body: four 7-bit groups, most significant first.
     for (int group = 0; group < 4; ++group)
-        tag[6 + group] = static_cast<unsigned char>((bodyBytes >> (21 - 7 * group)) & 0x7F);
+        tag[6 + group] = static_cast<unsigned char>(((totalBytes - 10) >> (21 - 7 * group)) & 0x7F);
     // One TIT2 frame: 10-byte frame header, encoding byte 0 (Latin-1), the text.
     putField(tag, 10, "TIT2", 4);
     tag[17] = static_cast<unsigned char>(1 + title.size());
@@ -148,11 +142,10 @@ void writeFile(const std::string& path, const Bytes& bytes)
 }
 
 TemporaryFolder::TemporaryFolder()
+    : m_folder((std::filesystem::temp_directory_path() / "corvane-mp3-XXXXXX").string())
 {
-    std::string pattern = (std::filesystem::temp_directory_path() / "corvane-mp3-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr)
+    if (mkdtemp(m_folder.data()) == nullptr)
         throw std::runtime_error("mkdtemp failed");
-    m_folder = pattern;
 }
 
 TemporaryFolder::~TemporaryFolder()
@@ -177,35 +170,31 @@ std::string toneFaults(const float* samples, size_t count, size_t stride, double
 {
     const auto at = [&](size_t index) { return static_cast<double>(samples[index * stride]); };
     const double coefficient = 2.0 * std::cos(2.0 * std::numbers::pi * frequency / sampleRate);
-    double firstCrossing = 0.0, lastCrossing = 0.0, sumOfSquares = 0.0, largestJump = 0.0;
+    double first = 0.0, last = 0.0, squares = 0.0, jump = 0.0;
     size_t crossings = 0;
     for (size_t index = 0; index < count; ++index)
     {
-        sumOfSquares += at(index) * at(index);
+        squares += at(index) * at(index);
         if (index >= 2)
-            largestJump = std::max(
-                largestJump, std::abs(at(index) - coefficient * at(index - 1) + at(index - 2)));
+            jump =
+                std::max(jump, std::abs(at(index) - coefficient * at(index - 1) + at(index - 2)));
         if (index >= 1 && at(index - 1) < 0.0 && at(index) >= 0.0)
         {
-            lastCrossing =
-                static_cast<double>(index - 1) + at(index - 1) / (at(index - 1) - at(index));
-            firstCrossing = crossings++ == 0 ? lastCrossing : firstCrossing;
+            last = static_cast<double>(index - 1) + at(index - 1) / (at(index - 1) - at(index));
+            first = crossings++ == 0 ? last : first;
         }
     }
     const double measuredFrequency =
-        crossings < 2
-            ? 0.0
-            : static_cast<double>(crossings - 1) * sampleRate / (lastCrossing - firstCrossing);
+        crossings < 2 ? 0.0 : static_cast<double>(crossings - 1) * sampleRate / (last - first);
     const double measuredLevel =
-        count == 0 ? 0.0
-                   : std::sqrt(sumOfSquares / static_cast<double>(count)) * std::numbers::sqrt2;
+        std::sqrt(squares / static_cast<double>(count)) * std::numbers::sqrt2;
     std::ostringstream faults;
     if (std::abs(measuredFrequency - frequency) > frequencyTolerance)
         faults << "frequency " << measuredFrequency << " Hz, not " << frequency << "; ";
     if (std::abs(measuredLevel - level) > levelTolerance)
         faults << "level " << measuredLevel << ", not " << level << "; ";
-    if (largestJump > maxJump)
-        faults << "a jump of " << largestJump << "; ";
+    if (jump > maxJump)
+        faults << "a jump of " << jump << "; ";
     return faults.str();
 }
 
