@@ -563,13 +563,6 @@ int MP3PlayerEngine::displayedSeconds() const
     return m_bShowRemaining.load() ? remainingSeconds() : elapsedSeconds();
 }
 
-// Any thread but audio.
-CMP3Info MP3PlayerEngine::currentFileInfo() const
-{
-    std::lock_guard decoder(m_decoderMutex);
-    return m_info;
-}
-
 // Test or tool thread driving Process itself.
 void MP3PlayerEngine::waitUntilIdle() const
 {

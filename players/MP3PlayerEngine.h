@@ -85,8 +85,6 @@ public:
     bool pausedLampLit() const { return transportState() == MP3TransportState::Paused; }
     std::string title() const;
     std::vector<std::string> playlistNames() const { return m_playlist.names(); }
-    std::vector<std::string> playlistPaths() const { return m_playlist.paths(); }
-    int lastIndex() const { return m_playlist.lastIndex(); }
     int selectedIndex() const { return m_playlist.selectedIndex(); }
     int currentIndex() const { return m_playlist.currentIndex(); }
     std::string lastOpenPath() const { return m_playlist.lastOpenPath(); }
@@ -103,8 +101,6 @@ public:
     float rightPeakDb() const { return m_rightPeakDb.load(std::memory_order_relaxed); }
     // Times the audio thread reached a half its refill had not finished.
     uint64_t lateRefillCount() const { return m_store.lateRefills(); }
-    // The stream information of the file loaded last (load thread writes it).
-    CMP3Info currentFileInfo() const;
 
     // Audio thread, forwarded from the unit's CRackUnit::Process: writes
     // frames samples to out[0] (left) and out[1] (right), silence unless
