@@ -1,6 +1,5 @@
-// The three-call decoder contract: a caller that reads the file exactly as the
-// player does gets the encoded tone back, stereo, at the file's rate, in
-// pieces of at most 9216 bytes, and end of stream stays end of stream.
+// The decoder's contract: read as the player reads, every kind of file gives
+// its tone back, stereo, at its rate, in whole pieces; the end stays the end.
 
 #include "madxlib/madx.h"
 #include "MP3TestFixtures.h"

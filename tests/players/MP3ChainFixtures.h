@@ -1,9 +1,7 @@
 #pragma once
 
-// What the MP3 panel and end-to-end tests share: a QApplication and settings
-// folder, the Open dialog answered by the test, the mixer standing in for the
-// mixer unit at the root of the amplifier's chain with the MP3 player on its
-// channel 3 at unity, and the check of a recorded output's tracks.
+// Shared by the MP3 panel and end-to-end tests: the Qt set-up, the Open dialog,
+// the mixer chain with the player on channel 3, the check of recorded tracks.
 
 #include "MP3TestFixtures.h"
 #include "engine/AmpRack.h"
@@ -75,9 +73,8 @@ protected:
 class MixerChain : public RackProcessor
 {
 public:
-    // pace: after each block wait for the player's load and refill threads,
-    // so a device running far faster than real time gives them what a real
-    // one would (seconds per half), deterministically.
+    // pace: after each block wait for the player's workers, so a device far
+    // faster than real time gives them what a real one would.
     MixerChain(CMP3Rack& player, bool pace) : m_player(player), m_bPace(pace)
     {
         mixer.SetSources(&player, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);

@@ -1,7 +1,5 @@
-// The MP3 player's engine driven block by block, as the mixer would on the
-// audio thread: tone files played at device rates with and without
-// conversion, measured for pitch, level and seams; the transport rules; late
-// refills, teardown and concurrent operation.
+// The MP3 player's engine driven block by block as the mixer would: pitch,
+// level and seams at every rate pair, transport rules, late refills, threads.
 
 #include "players/MP3PlayerEngine.h"
 #include "MP3TestFixtures.h"
@@ -67,9 +65,8 @@ protected:
                             {before, mp3test::encodeTone(seconds, leftHz, rightHz, options).bytes});
     }
 
-    // Plays blocks as the audio thread would; after each the workers finish,
-    // so no refill is late unless a test wants it. With `untilEnd`, plays
-    // until the current entry stops or changes.
+    // Plays blocks, letting the workers finish after each unless told not to;
+    // with `untilEnd`, until the current entry stops or changes.
     Rendered render(size_t frames, bool untilEnd = false, bool waitForWorkers = true)
     {
         Rendered rendered;

@@ -1,6 +1,5 @@
-// MP3 playback end to end: the player's panel on mixer channel 3, the mixer
-// at the root of the amplifier's chain, the amplifier's device the Virtual
-// Device at 48000 Hz writing its outputs to a WAV file, which is measured.
+// MP3 playback end to end: the panel on mixer channel 3 through the Virtual
+// Device at 48000 Hz, whose WAV output file is measured.
 
 #include "MP3ChainFixtures.h"
 

@@ -1,8 +1,5 @@
-// A playlist through the JACK driver in real time: the MP3 player on mixer
-// channel 3, the amplifier on JACK (the test server runs the dummy backend at
-// 48000 Hz), Corvane's first output captured by a second JACK client. The
-// capture holds the first entry, across a seam between halves, then the next
-// entry of the list, each at its pitch and level.
+// A playlist through the JACK driver in real time (the test server's dummy
+// backend at 48000 Hz), output 1 captured by a second JACK client.
 
 #include "MP3ChainFixtures.h"
 

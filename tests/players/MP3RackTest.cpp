@@ -1,7 +1,5 @@
-// The MP3 player's panel without a device: its buttons drive the engine, and
-// the lamps, title, selector and time display follow what the engine reports,
-// also when the news comes from its threads or a remote operation on another
-// thread; the playlist survives a re-created unit.
+// The MP3 player's panel without a device: buttons and remote operations drive
+// the engine, the displays follow it, the playlist persists in the settings.
 
 #include "MP3ChainFixtures.h"
 #include "utilkit/Ini.h"
@@ -23,8 +21,7 @@ protected:
         return rack;
     }
 
-    // Clicks, or runs a remote operation on another thread, and lets the
-    // engine's hand-overs to the GUI thread run.
+    // A click, or a remote operation from another thread; then the hand-overs run.
     static void press(CMP3Rack& rack, CMyButton* button, void (CMP3Rack::*remote)() = nullptr)
     {
         if (button != nullptr)
