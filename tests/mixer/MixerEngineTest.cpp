@@ -6,19 +6,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <random>
+#include <tuple>
 #include <vector>
 
 namespace
 {
 
 constexpr long kBlockFrames = 256;
-constexpr int kOutputOne = 0;
-constexpr int kOutputTwo = 1;
-constexpr int kOutputThree = 2;
-constexpr int kOutputFour = 3;
 
 class MixerEngineTest : public ::testing::Test
 {
@@ -101,62 +99,54 @@ TEST_F(MixerEngineTest, DefaultControlsGiveExactSilenceWhateverTheSourcesPlay)
     EXPECT_EQ(mp3.processCalls, 1);
 }
 
-TEST_F(MixerEngineTest, UnityMonoChannelPassesItsInputUnchanged)
+TEST_F(MixerEngineTest, MonoChannelAtUnityThenPanFaderAndTrimLaws)
 {
     unityMonoChannelOne();
     runBlock();
     for (long frame = 0; frame < kBlockFrames; ++frame)
     {
-        ASSERT_EQ(outputs[kOutputOne][frame], inputs[0][frame]) << frame;
-        ASSERT_EQ(outputs[kOutputTwo][frame], inputs[0][frame]) << frame;
+        ASSERT_EQ(outputs[0][frame], inputs[0][frame]) << frame;
+        ASSERT_EQ(outputs[1][frame], inputs[0][frame]) << frame;
         // Pair 2 is not assigned; its outputs are cleared.
-        ASSERT_EQ(outputs[kOutputThree][frame], 0.0f);
+        ASSERT_EQ(outputs[2][frame], 0.0f);
     }
-}
 
-TEST_F(MixerEngineTest, PanLawOnAMonoChannel)
-{
-    unityMonoChannelOne();
     fillInput(0, 0.8f);
-    struct Expectation
+    for (const auto& [pan, left, right] :
+         {std::tuple{0, 0.8f, 0.0f}, {100, 0.0f, 0.8f}, {25, 0.8f, 0.4f}, {50, 0.8f, 0.8f}})
     {
-        int pan;
-        float left, right;
-    };
-    for (const Expectation& expectation :
-         {Expectation{0, 0.8f, 0.0f}, Expectation{100, 0.0f, 0.8f}, Expectation{25, 0.8f, 0.4f},
-          Expectation{50, 0.8f, 0.8f}})
-    {
-        channel(1).pan = expectation.pan;
+        channel(1).pan = pan;
         runBlock();
-        EXPECT_FLOAT_EQ(outputs[kOutputOne][10], expectation.left) << "pan " << expectation.pan;
-        EXPECT_FLOAT_EQ(outputs[kOutputTwo][10], expectation.right) << "pan " << expectation.pan;
+        EXPECT_FLOAT_EQ(outputs[0][10], left) << "pan " << pan;
+        EXPECT_FLOAT_EQ(outputs[1][10], right) << "pan " << pan;
     }
-}
 
-TEST_F(MixerEngineTest, FaderLawIncludingTheJumpBetween29And30)
-{
-    unityMonoChannelOne();
+    // Fader law, including the jump between 29 and 30.
     fillInput(0, 0.5f);
     channel(1).fader = 110;
     runBlock();
-    EXPECT_NEAR(20.0 * std::log10(outputs[kOutputOne][5] / 0.5), 2.5, 1e-5);
+    EXPECT_NEAR(20.0 * std::log10(outputs[0][5] / 0.5), 2.5, 1e-5);
 
     // 10^(-4/3) x 29/30 = 0.04486869 (quoted rounded as 0.0448694).
     channel(1).fader = 29;
     runBlock();
-    EXPECT_NEAR(outputs[kOutputOne][5] / 0.5, 0.04486869, 1e-8);
-    EXPECT_NEAR(outputs[kOutputOne][5] / 0.5, 0.0448694, 1e-6);
+    EXPECT_NEAR(outputs[0][5] / 0.5, 0.04486869, 1e-8);
+    EXPECT_NEAR(outputs[0][5] / 0.5, 0.0448694, 1e-6);
     channel(1).fader = 30;
     runBlock();
-    EXPECT_NEAR(outputs[kOutputOne][5] / 0.5, 0.0681292, 1e-7);
-    EXPECT_GT(engine.gainLaws().fader(30) - engine.gainLaws().fader(29), 0.023f);
+    EXPECT_NEAR(outputs[0][5] / 0.5, 0.0681292, 1e-7);
+    const MixerGainLaws& laws = engine.gainLaws();
+    // Out-of-range values read the nearest end, never past a table.
+    EXPECT_EQ(laws.fader(500), laws.fader(110));
+    EXPECT_EQ(laws.fader(-3), 0.0f);
+    EXPECT_EQ(laws.trim(99), laws.trim(30));
+    EXPECT_EQ(laws.panRight(-20), 0.0f);
 
     // Trim: +6 dB of gain doubles (within the law's 10^(6/20)).
     channel(1).fader = 100;
     channel(1).gainDb = 6;
     runBlock();
-    EXPECT_NEAR(outputs[kOutputOne][5] / 0.5, std::pow(10.0, 0.3), 1e-6);
+    EXPECT_NEAR(outputs[0][5] / 0.5, std::pow(10.0, 0.3), 1e-6);
 }
 
 TEST_F(MixerEngineTest, ChannelTwoNeverTakesChannelOnesInput)
@@ -166,24 +156,22 @@ TEST_F(MixerEngineTest, ChannelTwoNeverTakesChannelOnesInput)
     channel(2).fader = 100;
     runBlock();
     // Only channel 1 carries input 1 (not doubled).
-    EXPECT_EQ(outputs[kOutputOne][3], inputs[0][3]);
+    EXPECT_EQ(outputs[0][3], inputs[0][3]);
     EXPECT_EQ(meters.readingCount(0), 1u);
     EXPECT_EQ(meters.readingCount(1), 0u);
 
     // On another input channel 2 runs and adds its own.
     channel(2).source = 2;
     runBlock();
-    EXPECT_FLOAT_EQ(outputs[kOutputOne][3], inputs[0][3] + inputs[1][3]);
+    EXPECT_FLOAT_EQ(outputs[0][3], inputs[0][3] + inputs[1][3]);
     EXPECT_EQ(meters.readingCount(1), 1u);
-}
 
-TEST_F(MixerEngineTest, AnInputTheDeviceLacksSilencesTheMonoChannel)
-{
-    unityMonoChannelOne();
+    // An input the device lacks silences the mono channel.
+    channel(2).source = 0;
     channel(1).source = 3;
     runBlock(kBlockFrames, 4, 2);
-    EXPECT_EQ(outputs[kOutputOne][3], 0.0f);
-    EXPECT_EQ(meters.readingCount(0), 0u);
+    EXPECT_EQ(outputs[0][3], 0.0f);
+    EXPECT_EQ(meters.readingCount(0), 2u);
 }
 
 TEST_F(MixerEngineTest, OnlyNeighbouringChannelsSixAndSevenShareASourceOnce)
@@ -201,7 +189,7 @@ TEST_F(MixerEngineTest, OnlyNeighbouringChannelsSixAndSevenShareASourceOnce)
     runBlock();
     EXPECT_EQ(mp3.processCalls, 2);
     EXPECT_EQ(cd.processCalls, 1);
-    EXPECT_FLOAT_EQ(outputs[kOutputOne][0], 0.5f + 0.5f + 0.3f);
+    EXPECT_FLOAT_EQ(outputs[0][0], 0.5f + 0.5f + 0.3f);
     EXPECT_EQ(meters.readingCount(5), 0u);
     EXPECT_EQ(meters.readingCount(6), 0u);
 
@@ -221,10 +209,10 @@ TEST_F(MixerEngineTest, StereoChannelAppliesTrimFaderAndPanPerSide)
     for (auto& master : engine.controls().masterLevel)
         master = 100;
     runBlock();
-    EXPECT_FLOAT_EQ(outputs[kOutputOne][7], 0.25f);
-    EXPECT_FLOAT_EQ(outputs[kOutputTwo][7], -0.25f);
-    EXPECT_FLOAT_EQ(outputs[kOutputThree][7], 0.25f);
-    EXPECT_FLOAT_EQ(outputs[kOutputFour][7], -0.25f);
+    EXPECT_FLOAT_EQ(outputs[0][7], 0.25f);
+    EXPECT_FLOAT_EQ(outputs[1][7], -0.25f);
+    EXPECT_FLOAT_EQ(outputs[2][7], 0.25f);
+    EXPECT_FLOAT_EQ(outputs[3][7], -0.25f);
     // Peak rule of a stereo channel: the mean of both sides' magnitudes.
     EXPECT_NEAR(meters.latestDecibels(2), 20.0 * std::log10(0.375), 1e-4);
 }
@@ -239,8 +227,8 @@ TEST_F(MixerEngineTest, SendsReachTheEffectAndReturnsComeBack)
     engine.controls().returnLevel[0] = 100;
     runBlock();
     // Return 1 = pre send (0.4, copied to both sides) x 0.5 from the effect.
-    EXPECT_FLOAT_EQ(outputs[kOutputOne][9], 0.2f);
-    EXPECT_FLOAT_EQ(outputs[kOutputTwo][9], 0.2f);
+    EXPECT_FLOAT_EQ(outputs[0][9], 0.2f);
+    EXPECT_FLOAT_EQ(outputs[1][9], 0.2f);
 
     // Post-fader send follows the fader; return 2 to pair 2 only.
     channel(1).preFaderSend = 0;
@@ -253,9 +241,9 @@ TEST_F(MixerEngineTest, SendsReachTheEffectAndReturnsComeBack)
     engine.controls().masterLevel[2] = 100;
     engine.controls().masterLevel[3] = 100;
     runBlock();
-    EXPECT_EQ(outputs[kOutputOne][9], 0.0f);
-    EXPECT_FLOAT_EQ(outputs[kOutputThree][9], 0.2f);
-    EXPECT_FLOAT_EQ(outputs[kOutputFour][9], 0.2f);
+    EXPECT_EQ(outputs[0][9], 0.0f);
+    EXPECT_FLOAT_EQ(outputs[2][9], 0.2f);
+    EXPECT_FLOAT_EQ(outputs[3][9], 0.2f);
 }
 
 TEST_F(MixerEngineTest, RecordFeedTakesThePairsBeforeTheMasters)
@@ -273,7 +261,7 @@ TEST_F(MixerEngineTest, RecordFeedTakesThePairsBeforeTheMasters)
     EXPECT_FALSE(recorder.receivedOutputArray);
     EXPECT_FLOAT_EQ(recorder.left[20], 0.6f);
     EXPECT_FLOAT_EQ(recorder.right[20], 0.6f);
-    EXPECT_NEAR(outputs[kOutputThree][20], 0.6f * engine.gainLaws().fader(50), 1e-7);
+    EXPECT_NEAR(outputs[2][20], 0.6f * engine.gainLaws().fader(50), 1e-7);
 
     // Both record buttons off: silence.
     engine.controls().recordFromOutputPairTwo = false;
@@ -293,31 +281,20 @@ TEST_F(MixerEngineTest, TwoOutputDeviceIgnoresEverythingOnPairTwo)
     engine.controls().masterLevel[3] = 100;
     for (long numOut : {2L, 3L})
     {
-        std::fill(outputs[kOutputThree].begin(), outputs[kOutputThree].end(), 99.0f);
-        std::fill(outputs[kOutputFour].begin(), outputs[kOutputFour].end(), 99.0f);
+        std::fill(outputs[2].begin(), outputs[2].end(), 99.0f);
+        std::fill(outputs[3].begin(), outputs[3].end(), 99.0f);
         runBlock(kBlockFrames, numOut);
-        EXPECT_FLOAT_EQ(outputs[kOutputOne][0], 0.6f);
+        EXPECT_FLOAT_EQ(outputs[0][0], 0.6f);
         // Output 4 is not the mixer's; output 3 of a three-output device is
         // cleared, never mixed.
-        EXPECT_EQ(outputs[kOutputFour][0], 99.0f);
-        EXPECT_EQ(outputs[kOutputThree][0], numOut == 3 ? 0.0f : 99.0f);
+        EXPECT_EQ(outputs[3][0], 99.0f);
+        EXPECT_EQ(outputs[2][0], numOut == 3 ? 0.0f : 99.0f);
         EXPECT_EQ(recorder.left[0], 0.0f);
         EXPECT_NEAR(meters.latestDecibels(MixerMeterSink::firstOutputMeter() + 2), -100.0f, 1e-3);
         EXPECT_NEAR(meters.latestDecibels(MixerMeterSink::firstOutputMeter() + 3), -100.0f, 1e-3);
     }
-}
-
-TEST_F(MixerEngineTest, FewerThanTwoOutputsStillRunTheChain)
-{
-    unityMonoChannelOne();
-    fillInput(0, 0.6f);
-    engine.controls().recordLevel = 100;
+    // No outputs at all, or no device: the record feed still runs.
     engine.controls().recordFromOutputPairOne = true;
-    runBlock(kBlockFrames, 1);
-    EXPECT_FLOAT_EQ(outputs[kOutputOne][0], 0.6f);
-    EXPECT_EQ(outputs[kOutputTwo][0], 99.0f);
-    EXPECT_FLOAT_EQ(recorder.right[0], 0.6f);
-
     std::array<float*, 1> in{inputs[0].data()};
     engine.Process(in.data(), nullptr, 1, 0, kBlockFrames);
     EXPECT_FLOAT_EQ(recorder.left[0], 0.6f);
@@ -328,30 +305,25 @@ TEST_F(MixerEngineTest, FewerThanTwoOutputsStillRunTheChain)
 TEST_F(MixerEngineTest, LongBlocksRunInPiecesWithTheSameResult)
 {
     // Every stage that keeps state across frames is active.
-    unityMonoChannelOne();
-    channel(1).compressorOn = true;
-    channel(3).source = MixerSourceTable::Mp3Player;
-    channel(3).fader = 90;
-    engine.SetEqualiserGain(0, 1, 9);
-    engine.SetEqualiserGain(2, 2, -6);
+    MixerEngine reference;
+    reference.SetSources(&mp3, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+    for (MixerEngine* mixer : {&engine, &reference})
+    {
+        auto& controls = mixer->controls();
+        controls.channels[0].source = 1;
+        controls.channels[0].fader = 100;
+        controls.channels[0].compressorOn = true;
+        controls.channels[2].source = MixerSourceTable::Mp3Player;
+        controls.channels[2].fader = 90;
+        controls.masterLevel[0] = 100;
+        controls.masterLevel[1] = 100;
+        mixer->SetEqualiserGain(0, 1, 9);
+        mixer->SetEqualiserGain(2, 2, -6);
+    }
     const long frames = 5000;
     runBlock(frames);
     EXPECT_LE(mp3.longestBlock, MixerEngine::kMaxFrames);
-    const std::vector<float> whole(outputs[kOutputOne].begin(),
-                                   outputs[kOutputOne].begin() + frames);
-
-    MixerEngine reference;
-    reference.SetSources(&mp3, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
-    auto& controls = reference.controls();
-    controls.channels[0].source = 1;
-    controls.channels[0].fader = 100;
-    controls.channels[0].compressorOn = true;
-    controls.channels[2].source = MixerSourceTable::Mp3Player;
-    controls.channels[2].fader = 90;
-    controls.masterLevel[0] = 100;
-    controls.masterLevel[1] = 100;
-    reference.SetEqualiserGain(0, 1, 9);
-    reference.SetEqualiserGain(2, 2, -6);
+    const std::vector<float> whole(outputs[0].begin(), outputs[0].begin() + frames);
     std::vector<float> pieced(frames);
     std::vector<float> scratch(frames);
     for (long offset = 0; offset < frames; offset += MixerEngine::kMaxFrames)
@@ -365,7 +337,7 @@ TEST_F(MixerEngineTest, LongBlocksRunInPiecesWithTheSameResult)
         ASSERT_EQ(whole[frame], pieced[frame]) << frame;
 }
 
-TEST_F(MixerEngineTest, SilentBlockLeavesTheEqualiserMemoryUntouched)
+TEST_F(MixerEngineTest, SilentBlockKeepsAndResetForgetsTheFilterMemory)
 {
     // Two engines with the same boosted band; one sees a silent block in
     // between. If the filters ran on the silence their memory would decay
@@ -388,16 +360,22 @@ TEST_F(MixerEngineTest, SilentBlockLeavesTheEqualiserMemoryUntouched)
         std::array<float*, 1> in{input.data()};
         std::array<float*, 2> out{left.data(), right.data()};
         mixer.Process(in.data(), out.data(), 1, 2, kBlockFrames);
+        return left;
     };
-    run(engine, loud);
+    const std::vector<float> fromRest = run(engine, loud);
     run(undisturbed, loud);
-    run(engine, silent);
-    for (float sample : left)
-        ASSERT_EQ(sample, 0.0f);
-    run(engine, loud);
-    const std::vector<float> afterSilence = left;
-    run(undisturbed, loud);
-    EXPECT_EQ(afterSilence, left);
+    EXPECT_EQ(run(engine, silent), silent);
+    EXPECT_EQ(run(engine, loud), run(undisturbed, loud));
+
+    // Reset forgets the filter memory and the compressor's envelope.
+    std::vector<float> hot(kBlockFrames, 0.9f);
+    engine.controls().channels[0].compressorOn = true;
+    run(engine, hot);
+    EXPECT_GT(engine.compressor().getEnvelopeDb(), 1.0);
+    engine.Reset();
+    EXPECT_EQ(engine.compressor().getEnvelopeDb(), SimpleComp::kDcOffset);
+    engine.controls().channels[0].compressorOn = false;
+    EXPECT_EQ(run(engine, loud), fromRest);
 }
 
 TEST_F(MixerEngineTest, CompressorLeavesQuietInputAndHalvesTheExcessTwice)
@@ -408,13 +386,13 @@ TEST_F(MixerEngineTest, CompressorLeavesQuietInputAndHalvesTheExcessTwice)
     fillInput(0, 0.25f);
     for (int block = 0; block < 20; ++block)
         runBlock();
-    EXPECT_EQ(outputs[kOutputOne][kBlockFrames - 1], 0.25f);
+    EXPECT_EQ(outputs[0][kBlockFrames - 1], 0.25f);
 
     // 0 dBFS: 6 dB over; ratio 0 takes the smoothed excess off twice.
     fillInput(0, 1.0f);
     for (int block = 0; block < 20; ++block)
         runBlock();
-    EXPECT_NEAR(20.0 * std::log10(outputs[kOutputOne][kBlockFrames - 1]), -12.0, 1e-4);
+    EXPECT_NEAR(20.0 * std::log10(outputs[0][kBlockFrames - 1]), -12.0, 1e-4);
     EXPECT_NEAR(engine.compressor().getEnvelopeDb(), 6.0, 1e-4);
 
     // Channel 2 shares the envelope: quiet itself, it is pulled down too
@@ -425,13 +403,12 @@ TEST_F(MixerEngineTest, CompressorLeavesQuietInputAndHalvesTheExcessTwice)
     channel(1).toOutputPairOne = false;
     fillInput(1, 0.25f);
     runBlock();
-    EXPECT_LT(outputs[kOutputOne][kBlockFrames - 1], 0.25f * 0.5f);
+    EXPECT_LT(outputs[0][kBlockFrames - 1], 0.25f * 0.5f);
 }
 
 TEST_F(MixerEngineTest, EqualiserBandMeasuresItsKnobAndMovesOnlyItsOwnFilter)
 {
-    const double sampleRate = 48000.0;
-    engine.SetSampleRate(static_cast<float>(sampleRate));
+    engine.SetSampleRate(48000.0f);
     unityMonoChannelOne();
     const CFxRbjFilter::Coefficients otherBefore =
         engine.equaliserFilter(1, 0).activeCoefficients();
@@ -439,34 +416,16 @@ TEST_F(MixerEngineTest, EqualiserBandMeasuresItsKnobAndMovesOnlyItsOwnFilter)
     EXPECT_FALSE(engine.OnEqualiserKnob(321, 5));
     EXPECT_EQ(engine.controls().channels[0].equaliserGainDb[0].load(), 12);
 
-    // A 6000 Hz tone through channel 1 comes out 12 dB louder. (The phase
-    // offset keeps each block's first sample above the equaliser's gate.)
-    const double step = 2.0 * std::numbers::pi * 6000.0 / sampleRate;
-    const double phaseOffset = 0.3;
-    long frameCounter = 0;
-    double inPhase = 0.0, quadrature = 0.0;
-    long measured = 0;
-    for (int block = 0; block < 40; ++block)
-    {
-        for (long frame = 0; frame < kBlockFrames; ++frame)
-            inputs[0][frame] =
-                static_cast<float>(0.1 * std::sin(step * (frameCounter + frame) + phaseOffset));
-        runBlock();
-        if (block >= 20)
-        {
-            for (long frame = 0; frame < kBlockFrames; ++frame)
-            {
-                inPhase += outputs[kOutputOne][frame] *
-                           std::sin(step * (frameCounter + frame) + phaseOffset);
-                quadrature += outputs[kOutputOne][frame] *
-                              std::cos(step * (frameCounter + frame) + phaseOffset);
-                ++measured;
-            }
-        }
-        frameCounter += kBlockFrames;
-    }
-    const double amplitude = 2.0 * std::hypot(inPhase, quadrature) / measured;
-    EXPECT_NEAR(20.0 * std::log10(amplitude / 0.1), 12.0, 0.01);
+    // A 6000 Hz tone (8 samples a cycle, starting on a crest so the gate is
+    // open) comes out 12 dB louder: a peaking filter does not shift the
+    // phase at its centre, so the settled samples still hit the crests.
+    const long frames = 2 * MixerEngine::kMaxFrames;
+    for (long frame = 0; frame < frames; ++frame)
+        inputs[0][frame] = 0.1f * static_cast<float>(std::cos(std::numbers::pi * frame / 4.0));
+    runBlock(frames);
+    const float peak =
+        *std::max_element(outputs[0].begin() + frames / 2, outputs[0].begin() + frames);
+    EXPECT_NEAR(20.0 * std::log10(peak / 0.1), 12.0, 0.01);
     EXPECT_EQ(engine.equaliserFilter(1, 0).activeCoefficients().b0, otherBefore.b0);
 }
 
@@ -490,28 +449,6 @@ TEST_F(MixerEngineTest, EqualiserAndCompressorFollowARunningRateAndSurviveAStop)
     EXPECT_TRUE(std::isfinite(active.a1));
 }
 
-TEST_F(MixerEngineTest, MetersReadTheBlockPeaks)
-{
-    unityMonoChannelOne();
-    fillInput(0, 0.5f);
-    channel(3).source = MixerSourceTable::Mp3Player;
-    runBlock();
-    EXPECT_NEAR(meters.latestDecibels(0), 20.0 * std::log10(0.5), 1e-4);
-    EXPECT_NEAR(meters.latestDecibels(MixerMeterSink::firstOutputMeter()), 20.0 * std::log10(0.5),
-                1e-4);
-    // Channel 3 runs with its fader down: its meter still reads the trimmed
-    // source (pre-fader).
-    EXPECT_EQ(meters.readingCount(2), 1u);
-    // Unmixed outputs read the floor, -100 dB.
-    EXPECT_NEAR(meters.latestDecibels(MixerMeterSink::firstOutputMeter() + 2), -100.0f, 1e-3);
-    // Channels that did not run get no reading.
-    EXPECT_EQ(meters.readingCount(1), 0u);
-    EXPECT_EQ(meters.readingCount(6), 0u);
-}
-
-// Channels whose equalisers share SIMD instructions (two or four lanes) must
-// sound exactly as if each ran alone, including frames where only some of
-// them are above the equaliser's gate.
 TEST_F(MixerEngineTest, ChannelsEqualisedTogetherMatchChannelsEqualisedAlone)
 {
     const long frames = 4 * kBlockFrames;
@@ -568,32 +505,4 @@ TEST_F(MixerEngineTest, ChannelsEqualisedTogetherMatchChannelsEqualisedAlone)
         EXPECT_EQ(together.first, left) << channelCount << " channels";
         EXPECT_EQ(together.second, right) << channelCount << " channels";
     }
-}
-
-TEST_F(MixerEngineTest, ResetForgetsFilterMemoryAndEnvelope)
-{
-    MixerEngine fresh;
-    for (MixerEngine* mixer : {&engine, &fresh})
-    {
-        auto& controls = mixer->controls();
-        controls.channels[0].source = 1;
-        controls.channels[0].fader = 100;
-        controls.channels[0].compressorOn = true;
-        controls.masterLevel[0] = 100;
-        mixer->SetEqualiserGain(0, 2, 10);
-    }
-    std::vector<float> left(kBlockFrames), right(kBlockFrames);
-    auto run = [&](MixerEngine& mixer)
-    {
-        std::array<float*, 1> in{inputs[0].data()};
-        std::array<float*, 2> out{left.data(), right.data()};
-        mixer.Process(in.data(), out.data(), 1, 2, kBlockFrames);
-        return left;
-    };
-    fillInput(0, 0.9f);
-    run(engine);
-    EXPECT_GT(engine.compressor().getEnvelopeDb(), 1.0);
-    engine.Reset();
-    EXPECT_EQ(engine.compressor().getEnvelopeDb(), SimpleComp::kDcOffset);
-    EXPECT_EQ(run(engine), run(fresh));
 }

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 #include <vector>
@@ -14,7 +15,8 @@
 // Every stage of the block runs (all channels, compressor, equaliser, sends,
 // returns, record feed, meters, long blocks in pieces, a device with too few
 // outputs) while the GUI thread keeps recomputing equaliser coefficients: the
-// audio thread must not allocate, free or block on a lock.
+// audio thread must not allocate, free or block on a lock, and every block
+// sees a whole set of coefficients, never a half-written one.
 TEST(MixerRealtimeTest, ProcessNeverAllocatesOrLocks)
 {
     platform::ScopedNoDenormals noDenormals;
@@ -53,14 +55,39 @@ TEST(MixerRealtimeTest, ProcessNeverAllocatesOrLocks)
     std::array<float*, 4> out{outputs[0].data(), outputs[1].data(), outputs[2].data(),
                               outputs[3].data()};
 
+    // Channel 1's high band swings between -12 and +12 dB.
+    auto wholeSet = [](int gainDb)
+    {
+        CFxRbjFilter filter;
+        filter.calc_filter_coeffs(CFxRbjFilter::PeakingEqualiser, 6000.0, 48000.0, 1.0, gainDb,
+                                  false);
+        filter.acquireCoefficients();
+        return filter.activeCoefficients();
+    };
+    const std::array<CFxRbjFilter::Coefficients, 4> wholeSets{
+        CFxRbjFilter::Coefficients{}, wholeSet(0), wholeSet(-12), wholeSet(12)};
+    auto isWhole = [&](const CFxRbjFilter::Coefficients& active)
+    {
+        return std::ranges::any_of(wholeSets,
+                                   [&](const CFxRbjFilter::Coefficients& set)
+                                   {
+                                       return set.b0 == active.b0 && set.b1 == active.b1 &&
+                                              set.b2 == active.b2 && set.a1 == active.a1 &&
+                                              set.a2 == active.a2;
+                                   });
+    };
     std::atomic<bool> stop{false};
     std::thread gui(
         [&]
         {
             for (int step = 0; !stop.load(); ++step)
-                engine.SetEqualiserGain(step % 7, step % 3, step % 31 - 15);
+            {
+                engine.SetEqualiserGain(0, 0, step % 2 == 0 ? 12 : -12);
+                engine.SetEqualiserGain(step % 7, 1 + step % 2, step % 31 - 15);
+            }
         });
 
+    int tornBlocks = 0;
     realtime_trap::resetCounts();
     {
         realtime_trap::ScopedArm arm;
@@ -69,6 +96,7 @@ TEST(MixerRealtimeTest, ProcessNeverAllocatesOrLocks)
             const long frames = block % 10 == 9 ? longest : 256;
             const long numOut = block % 7 == 6 ? 1 : 4;
             engine.Process(in.data(), out.data(), 4, numOut, frames);
+            tornBlocks += isWhole(engine.equaliserFilter(0, 0).activeCoefficients()) ? 0 : 1;
         }
     }
     stop.store(true);
@@ -76,6 +104,7 @@ TEST(MixerRealtimeTest, ProcessNeverAllocatesOrLocks)
     EXPECT_EQ(realtime_trap::allocations(), 0u);
     EXPECT_EQ(realtime_trap::deallocations(), 0u);
     EXPECT_EQ(realtime_trap::blockingLocks(), 0u);
+    EXPECT_EQ(tornBlocks, 0);
     EXPECT_GT(meters.readingCount(0), 0u);
     EXPECT_GT(recorder.processCalls, 0);
 }

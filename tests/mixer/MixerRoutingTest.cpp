@@ -1,9 +1,7 @@
 #include "mixer/MixerEngine.h"
-#include "mixer/MixerGainLaws.h"
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <string>
 #include <vector>
 
@@ -63,21 +61,6 @@ protected:
 };
 
 } // namespace
-
-TEST_F(MixerRoutingTest, SetSourcesFillsTheTableInItsOwnOrder)
-{
-    const MixerSourceTable& table = engine.sourceTable();
-    EXPECT_EQ(table.entry(0), nullptr);
-    EXPECT_EQ(table.entry(MixerSourceTable::Mp3Player), &mp3);
-    EXPECT_EQ(table.entry(MixerSourceTable::CdPlayer), &cd);
-    EXPECT_EQ(table.entry(MixerSourceTable::Instrument), &vsti);
-    EXPECT_EQ(table.entry(MixerSourceTable::LoopPlayer), &loop);
-    EXPECT_EQ(table.entry(MixerSourceTable::SoundEffects), &pads);
-    EXPECT_EQ(table.entry(MixerSourceTable::DualEffect), &effect);
-    EXPECT_EQ(table.entry(MixerSourceTable::Recorder), &recorder);
-    EXPECT_EQ(table.entry(8), nullptr);
-    EXPECT_EQ(table.entry(-1), nullptr);
-}
 
 TEST_F(MixerRoutingTest, SelectorsMarkUnitsRoutedAndUnrouted)
 {
@@ -143,34 +126,4 @@ TEST_F(MixerRoutingTest, EmptyEntriesAreSkipped)
     std::array<float*, 2> out{left.data(), right.data()};
     lonely.Process(nullptr, out.data(), 0, 2, 64); // no unit to call: silence
     EXPECT_EQ(left[0], 0.0f);
-}
-
-TEST(MixerGainLawsTest, TablesHoldTheLawsExactly)
-{
-    const MixerGainLaws laws;
-    EXPECT_EQ(laws.fader(0), 0.0f);
-    EXPECT_EQ(laws.fader(100), 1.0f);
-    // Below 30 a line from silence: 10^(-4/3) x p / 30.
-    EXPECT_NEAR(laws.fader(29), 0.04486869, 1e-8);
-    EXPECT_NEAR(laws.fader(29), 0.0448694, 1e-6);
-    EXPECT_NEAR(laws.fader(30), 0.0681292f, 5e-8);
-    // A third of a dB per step from 30 to 100, a quarter above.
-    EXPECT_NEAR(20.0 * std::log10(laws.fader(70)), -10.0, 1e-5);
-    EXPECT_NEAR(20.0 * std::log10(laws.fader(50)), -16.6667, 1e-4);
-    EXPECT_NEAR(20.0 * std::log10(laws.fader(110)), 2.5, 1e-5);
-    EXPECT_NEAR(laws.fader(15), laws.fader(29) * 15.0f / 29.0f, 1e-8);
-    EXPECT_EQ(laws.trim(0), 1.0f);
-    EXPECT_NEAR(20.0 * std::log10(laws.trim(-30)), -30.0, 1e-5);
-    EXPECT_NEAR(20.0 * std::log10(laws.trim(30)), 30.0, 1e-5);
-    EXPECT_EQ(laws.panLeft(25), 1.0f);
-    EXPECT_EQ(laws.panRight(25), 0.5f);
-    EXPECT_EQ(laws.panLeft(50), 1.0f);
-    EXPECT_EQ(laws.panRight(50), 1.0f);
-    EXPECT_EQ(laws.panLeft(100), 0.0f);
-    EXPECT_EQ(laws.panRight(0), 0.0f);
-    // Out-of-range values read the nearest end, never past a table.
-    EXPECT_EQ(laws.fader(500), laws.fader(110));
-    EXPECT_EQ(laws.fader(-3), 0.0f);
-    EXPECT_EQ(laws.trim(99), laws.trim(30));
-    EXPECT_EQ(laws.panRight(-20), 0.0f);
 }

@@ -25,11 +25,6 @@ public:
         std::fill(out[0], out[0] + frames, m_left);
         std::fill(out[1], out[1] + frames, m_right);
     }
-    void setLevels(float left, float right)
-    {
-        m_left = left;
-        m_right = right;
-    }
     int processCalls = 0;
     long longestBlock = 0;
 

@@ -1,0 +1,76 @@
+// Remote values and keyboard steps on the mixer's controls.
+
+#include "mixer/MixerControlState.h"
+#include "mixer/MixerRemoteControl.h"
+
+#include <gtest/gtest.h>
+
+TEST(MixerRemoteTest, RemoteValuesOnEveryFamily)
+{
+    using namespace mixer_remote;
+    struct Family
+    {
+        const char* name;
+        int (*convert)(int);
+        int at127, at64, at0;
+    };
+    for (const Family& family :
+         {Family{"fader", ChannelFaderValue, 110, 55, 0},
+          Family{"master", MasterLevelValue, 110, 55, 0}, Family{"pan", PanValue, 100, 50, 0},
+          Family{"gain", GainValue, 30, 0, -30}, Family{"send", SendValue, 100, 50, 0},
+          Family{"return", ReturnLevelValue, 100, 50, 0},
+          Family{"record", RecordLevelValue, 100, 50, 0}})
+    {
+        EXPECT_EQ(family.convert(127), family.at127) << family.name;
+        EXPECT_EQ(family.convert(64), family.at64) << family.name;
+        EXPECT_EQ(family.convert(0), family.at0) << family.name;
+        // Only the low 8 bits of the data value count.
+        EXPECT_EQ(family.convert(256 + 127), family.at127) << family.name;
+    }
+    // Truncation toward zero: 63 and 64 both give a gain of 0.
+    EXPECT_EQ(GainValue(63), 0);
+    EXPECT_EQ(GainValue(1), -29);
+    EXPECT_EQ(MasterLevelValue(115), 99);
+}
+
+TEST(MixerRemoteTest, RemoteSettersAndKeyboardStepsApplyTheControlsRules)
+{
+    using namespace mixer_remote;
+    MixerControlState state;
+    SetMasterLevelRemote(state, 2, 116);
+    EXPECT_EQ(state.masterLevel[2].load(), 100);
+    SetRecordLevelRemote(state, 127);
+    EXPECT_EQ(state.recordLevel.load(), 100);
+    SetGainRemote(state, 6, 127);
+    EXPECT_EQ(state.channels[6].gainDb.load(), 30);
+    SetChannelFaderRemote(state, 0, 200); // 173, clamped by the slider
+    EXPECT_EQ(state.channels[0].fader.load(), 110);
+    SetPanRemote(state, 1, 200); // 157: the knob ignores it
+    EXPECT_EQ(state.channels[1].pan.load(), 50);
+    SetSendRemote(state, 5, 127); // channel 3 post
+    EXPECT_EQ(state.channels[2].postFaderSend.load(), 100);
+    EXPECT_EQ(state.channels[2].preFaderSend.load(), 0);
+    SetSendRemote(state, 4, 64); // channel 3 pre
+    EXPECT_EQ(state.channels[2].preFaderSend.load(), 50);
+    SetReturnLevelRemote(state, 1, 64);
+    EXPECT_EQ(state.returnLevel[1].load(), 50);
+    // Unknown targets change nothing.
+    SetSendRemote(state, 14, 127);
+    SetChannelFaderRemote(state, 7, 127);
+    SetMasterLevelRemote(state, -1, 127);
+
+    // Keyboard steps of 5 stop at the slider ends.
+    StepChannelFader(state, 3, true);
+    EXPECT_EQ(state.channels[3].fader.load(), 5);
+    StepChannelFader(state, 3, false);
+    StepChannelFader(state, 3, false);
+    EXPECT_EQ(state.channels[3].fader.load(), 0);
+    state.channels[3].fader = 108;
+    StepChannelFader(state, 3, true);
+    EXPECT_EQ(state.channels[3].fader.load(), 110);
+    state.masterLevel[1] = 97;
+    StepMasterLevel(state, 1, true);
+    EXPECT_EQ(state.masterLevel[1].load(), 100);
+    StepMasterLevel(state, 1, false);
+    EXPECT_EQ(state.masterLevel[1].load(), 95);
+}
