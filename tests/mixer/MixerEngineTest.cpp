@@ -3,13 +3,17 @@
 #include "mixer/MixerTestUnits.h"
 
 #include "platform/Denormals.h"
+#include "support/RealtimeTrap.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <cstring>
 #include <numbers>
 #include <random>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -56,6 +60,12 @@ protected:
         channel(1).fader = 100;
         engine.controls().masterLevel[0] = 100;
         engine.controls().masterLevel[1] = 100;
+    }
+
+    void select(int number, int item)
+    {
+        channel(number).source = item;
+        engine.UpdateRouting();
     }
 
     void fillInput(int index, float value)
@@ -198,6 +208,34 @@ TEST_F(MixerEngineTest, OnlyNeighbouringChannelsSixAndSevenShareASourceOnce)
     runBlock();
     EXPECT_EQ(cd.processCalls, 3);
     EXPECT_EQ(loop.processCalls, 1);
+}
+
+TEST_F(MixerEngineTest, SelectorsMarkUnitsRoutedAndUnrouted)
+{
+    effect.m_bRouted = true;
+    recorder.m_bRouted = true;
+    select(3, MixerSourceTable::Mp3Player);
+    EXPECT_TRUE(mp3.m_bRouted);
+    EXPECT_FALSE(cd.m_bRouted);
+    // The effect rack, which no selector offers, ends unrouted; the
+    // recorder's flag is not the mixer's to touch.
+    EXPECT_FALSE(effect.m_bRouted);
+    EXPECT_TRUE(recorder.m_bRouted);
+
+    // Still routed while another stereo channel selects it.
+    select(7, MixerSourceTable::Mp3Player);
+    select(3, MixerSourceTable::None);
+    EXPECT_TRUE(mp3.m_bRouted);
+    select(7, MixerSourceTable::SoundEffects);
+    EXPECT_FALSE(mp3.m_bRouted);
+    EXPECT_TRUE(pads.m_bRouted);
+
+    // Mono selectors name device inputs, not units.
+    select(1, 1);
+    EXPECT_FALSE(mp3.m_bRouted);
+    // An item outside the selector's list routes nothing.
+    select(4, 6);
+    EXPECT_FALSE(effect.m_bRouted);
 }
 
 TEST_F(MixerEngineTest, StereoChannelAppliesTrimFaderAndPanPerSide)
@@ -505,4 +543,78 @@ TEST_F(MixerEngineTest, ChannelsEqualisedTogetherMatchChannelsEqualisedAlone)
         EXPECT_EQ(together.first, left) << channelCount << " channels";
         EXPECT_EQ(together.second, right) << channelCount << " channels";
     }
+}
+
+// Every stage of the block runs (all channels, compressor, equaliser, sends,
+// returns, record feed, meters, long blocks in pieces, a device with too few
+// outputs) while the GUI thread keeps recomputing equaliser coefficients: the
+// audio thread must not allocate, free or block on a lock, and every block
+// sees a whole set of coefficients, never a half-written one.
+TEST_F(MixerEngineTest, ProcessNeverAllocatesLocksOrTearsCoefficients)
+{
+    engine.SetSampleRate(48000.0f);
+    auto& controls = engine.controls();
+    for (int channel = 0; channel < MixerControlState::kChannelCount; ++channel)
+    {
+        controls.channels[channel].source =
+            MixerControlState::isMonoChannel(channel) ? channel + 1 : channel - 1;
+        controls.channels[channel].fader = 90;
+        controls.channels[channel].preFaderSend = 50;
+        controls.channels[channel].postFaderSend = 50;
+        controls.channels[channel].toOutputPairTwo = true;
+        controls.channels[channel].compressorOn = true;
+    }
+    controls.returnLevel[0] = 80;
+    controls.returnLevel[1] = 80;
+    controls.recordLevel = 100;
+    controls.recordFromOutputPairOne = true;
+    controls.recordFromOutputPairTwo = true;
+    for (auto& master : controls.masterLevel)
+        master = 100;
+
+    // Channel 1's high band swings between -12 and +12 dB.
+    auto wholeSet = [](int gainDb)
+    {
+        CFxRbjFilter filter;
+        filter.calc_filter_coeffs(CFxRbjFilter::PeakingEqualiser, 6000.0, 48000.0, 1.0, gainDb,
+                                  false);
+        filter.acquireCoefficients();
+        return filter.activeCoefficients();
+    };
+    const std::array<CFxRbjFilter::Coefficients, 4> wholeSets{
+        CFxRbjFilter::Coefficients{}, wholeSet(0), wholeSet(-12), wholeSet(12)};
+    auto isWhole = [&](const CFxRbjFilter::Coefficients& active)
+    {
+        return std::ranges::any_of(wholeSets, [&](const auto& set)
+                                   { return std::memcmp(&set, &active, sizeof set) == 0; });
+    };
+    std::atomic<bool> stop{false};
+    std::thread gui(
+        [&]
+        {
+            for (int step = 0; !stop.load(); ++step)
+            {
+                engine.SetEqualiserGain(0, 0, step % 2 == 0 ? 12 : -12);
+                engine.SetEqualiserGain(step % 7, 1 + step % 2, step % 31 - 15);
+            }
+        });
+
+    int tornBlocks = 0;
+    realtime_trap::resetCounts();
+    {
+        realtime_trap::ScopedArm arm;
+        for (int block = 0; block < 200; ++block)
+        {
+            runBlock(block % 10 == 9 ? 5000 : kBlockFrames, block % 7 == 6 ? 1 : 4);
+            tornBlocks += isWhole(engine.equaliserFilter(0, 0).activeCoefficients()) ? 0 : 1;
+        }
+    }
+    stop.store(true);
+    gui.join();
+    EXPECT_EQ(realtime_trap::allocations(), 0u);
+    EXPECT_EQ(realtime_trap::deallocations(), 0u);
+    EXPECT_EQ(realtime_trap::blockingLocks(), 0u);
+    EXPECT_EQ(tornBlocks, 0);
+    EXPECT_GT(meters.readingCount(0), 0u);
+    EXPECT_GT(recorder.processCalls, 0);
 }

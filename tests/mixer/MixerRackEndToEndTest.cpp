@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -50,41 +51,24 @@ private:
     std::atomic<long> m_blocks{0};
 };
 
+float tone(long frame)
+{
+    return kToneAmplitude *
+           static_cast<float>(std::sin(2.0 * std::numbers::pi * kToneHz * frame / kRate));
+}
+
 bool writeToneOnInputOne(const std::string& path)
 {
-    SF_INFO info{};
-    info.samplerate = kRate;
-    info.channels = kDeviceChannels;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+    SF_INFO info{kToneFrames, kRate, kDeviceChannels, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 0, 0};
     SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
     if (file == nullptr)
         return false;
     std::vector<float> frames(static_cast<size_t>(kToneFrames * kDeviceChannels), 0.0f);
     for (long frame = 0; frame < kToneFrames; ++frame)
-        frames[static_cast<size_t>(frame * kDeviceChannels)] =
-            kToneAmplitude *
-            static_cast<float>(std::sin(2.0 * std::numbers::pi * kToneHz * frame / kRate));
+        frames[static_cast<size_t>(frame * kDeviceChannels)] = tone(frame);
     const bool written = sf_writef_float(file, frames.data(), kToneFrames) == kToneFrames;
     sf_close(file);
     return written;
-}
-
-std::vector<std::vector<float>> readChannels(const std::string& path, int& rate)
-{
-    SF_INFO info{};
-    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
-    if (file == nullptr)
-        return {};
-    std::vector<float> interleaved(static_cast<size_t>(info.frames * info.channels));
-    sf_readf_float(file, interleaved.data(), info.frames);
-    sf_close(file);
-    rate = info.samplerate;
-    std::vector<std::vector<float>> channels(static_cast<size_t>(info.channels));
-    for (sf_count_t frame = 0; frame < info.frames; ++frame)
-        for (int channel = 0; channel < info.channels; ++channel)
-            channels[static_cast<size_t>(channel)].push_back(
-                interleaved[static_cast<size_t>(frame * info.channels + channel)]);
-    return channels;
 }
 
 TEST(MixerRackEndToEndTest, DeviceInputOneReachesOutputsOneAndTwoThroughChannelOne)
@@ -138,42 +122,37 @@ TEST(MixerRackEndToEndTest, DeviceInputOneReachesOutputsOneAndTwoThroughChannelO
         EXPECT_FALSE(recorder.m_bRunning);
     }
 
-    int rate = 0;
-    const auto channels = readChannels(outputPath, rate);
-    ASSERT_EQ(channels.size(), 4u);
-    EXPECT_EQ(rate, kRate);
-    for (int output = 0; output < 2; ++output)
+    SF_INFO info{};
+    SNDFILE* file = sf_open(outputPath.c_str(), SFM_READ, &info);
+    ASSERT_NE(file, nullptr);
+    ASSERT_EQ(info.channels, kDeviceChannels);
+    EXPECT_EQ(info.samplerate, kRate);
+    std::vector<float> interleaved(static_cast<size_t>(info.frames * info.channels));
+    sf_readf_float(file, interleaved.data(), info.frames);
+    sf_close(file);
+    for (size_t output = 0; output < kDeviceChannels; ++output)
     {
         SCOPED_TRACE(output + 1);
-        const std::vector<float>& samples = channels[static_cast<size_t>(output)];
-        // Where the tone starts (after the device's latency): its first
-        // sample is sin(0) = 0, the one before the first non-zero sample.
-        size_t start = 0;
-        while (start < samples.size() && samples[start] == 0.0f)
-            ++start;
-        ASSERT_GT(start, 0u);
-        --start;
-        ASSERT_LT(start + kToneFrames, samples.size() + 1);
-        // Unity path: every sample is the input's, so the level and the
-        // zero crossings are the tone's.
-        double sumOfSquares = 0.0;
-        int upwardCrossings = 0;
-        for (size_t index = start; index < start + kToneFrames; ++index)
+        std::vector<float> samples;
+        for (size_t index = output; index < interleaved.size(); index += kDeviceChannels)
+            samples.push_back(interleaved[index]);
+        if (output >= 2)
         {
-            sumOfSquares += double(samples[index]) * samples[index];
-            if (index > start && samples[index - 1] < 0.0f && samples[index] >= 0.0f)
-                ++upwardCrossings;
+            EXPECT_EQ(samples, std::vector<float>(samples.size(), 0.0f));
+            continue;
         }
-        const double rms = std::sqrt(sumOfSquares / kToneFrames);
-        EXPECT_NEAR(rms, kToneAmplitude / std::numbers::sqrt2, 1e-4);
-        // One second of 1000 Hz: 1000 upward crossings (the first at the start).
-        EXPECT_NEAR(upwardCrossings, 1000, 1);
+        // Unity path, after the device's latency: every sample is the tone's
+        // (its first is sin(0) = 0, just before the first non-zero one), then
+        // silence.
+        const auto firstSound = std::ranges::find_if(samples, [](float s) { return s != 0.0f; });
+        ASSERT_NE(firstSound, samples.begin());
+        const size_t start = static_cast<size_t>(firstSound - samples.begin()) - 1;
+        ASSERT_LE(start + kToneFrames, samples.size());
+        for (long frame = 0; frame < kToneFrames; ++frame)
+            ASSERT_NEAR(samples[start + frame], tone(frame), 1e-6f) << frame;
         for (size_t index = start + kToneFrames; index < samples.size(); ++index)
             ASSERT_NEAR(samples[index], 0.0f, 1e-6f) << "after the tone, frame " << index;
     }
-    for (int output = 2; output < 4; ++output)
-        for (float sample : channels[static_cast<size_t>(output)])
-            ASSERT_EQ(sample, 0.0f) << "output " << output + 1;
 }
 
 } // namespace

@@ -5,27 +5,25 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 TEST(MixerRemoteTest, RemoteValuesOnEveryFamily)
 {
     using namespace mixer_remote;
-    struct Family
+    for (const auto& [name, convert, at127, at64, at0] :
+         {std::tuple{"fader", &ChannelFaderValue, 110, 55, 0},
+          {"master", MasterLevelValue, 110, 55, 0},
+          {"pan", PanValue, 100, 50, 0},
+          {"gain", GainValue, 30, 0, -30},
+          {"send", SendValue, 100, 50, 0},
+          {"return", ReturnLevelValue, 100, 50, 0},
+          {"record", RecordLevelValue, 100, 50, 0}})
     {
-        const char* name;
-        int (*convert)(int);
-        int at127, at64, at0;
-    };
-    for (const Family& family :
-         {Family{"fader", ChannelFaderValue, 110, 55, 0},
-          Family{"master", MasterLevelValue, 110, 55, 0}, Family{"pan", PanValue, 100, 50, 0},
-          Family{"gain", GainValue, 30, 0, -30}, Family{"send", SendValue, 100, 50, 0},
-          Family{"return", ReturnLevelValue, 100, 50, 0},
-          Family{"record", RecordLevelValue, 100, 50, 0}})
-    {
-        EXPECT_EQ(family.convert(127), family.at127) << family.name;
-        EXPECT_EQ(family.convert(64), family.at64) << family.name;
-        EXPECT_EQ(family.convert(0), family.at0) << family.name;
+        EXPECT_EQ(convert(127), at127) << name;
+        EXPECT_EQ(convert(64), at64) << name;
+        EXPECT_EQ(convert(0), at0) << name;
         // Only the low 8 bits of the data value count.
-        EXPECT_EQ(family.convert(256 + 127), family.at127) << family.name;
+        EXPECT_EQ(convert(256 + 127), at127) << name;
     }
     // Truncation toward zero: 63 and 64 both give a gain of 0.
     EXPECT_EQ(GainValue(63), 0);

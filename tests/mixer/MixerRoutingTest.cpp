@@ -1,3 +1,6 @@
+// Source table: every unit told the running rate, in the table's order,
+// before any running flag is set.
+
 #include "mixer/MixerEngine.h"
 
 #include <gtest/gtest.h>
@@ -34,64 +37,19 @@ private:
     const std::vector<RateLoggingUnit*>& m_everyUnit;
 };
 
-class MixerRoutingTest : public ::testing::Test
-{
-protected:
-    MixerRoutingTest()
-    {
-        everyUnit = {&mp3, &cd, &vsti, &effect, &recorder, &loop, &pads};
-        engine.SetSources(&mp3, &cd, &vsti, &effect, &recorder, &loop, &pads);
-    }
-    void select(int channelNumber, int item)
-    {
-        engine.controls().channels[channelNumber - 1].source = item;
-        engine.UpdateRouting();
-    }
-
-    std::vector<std::string> log;
-    std::vector<RateLoggingUnit*> everyUnit;
-    RateLoggingUnit mp3{"mp3", log, everyUnit};
-    RateLoggingUnit cd{"cd", log, everyUnit};
-    RateLoggingUnit vsti{"vsti", log, everyUnit};
-    RateLoggingUnit effect{"effect", log, everyUnit};
-    RateLoggingUnit recorder{"recorder", log, everyUnit};
-    RateLoggingUnit loop{"loop", log, everyUnit};
-    RateLoggingUnit pads{"pads", log, everyUnit};
-    MixerEngine engine;
-};
-
 } // namespace
 
-TEST_F(MixerRoutingTest, SelectorsMarkUnitsRoutedAndUnrouted)
+TEST(MixerRoutingTest, RunningRateReachesTheSevenUnitsInOrderBeforeAnyRunningFlag)
 {
-    effect.m_bRouted = true;
-    recorder.m_bRouted = true;
-    select(3, MixerSourceTable::Mp3Player);
-    EXPECT_TRUE(mp3.m_bRouted);
-    EXPECT_FALSE(cd.m_bRouted);
-    // The effect rack, which no selector offers, ends unrouted; the
-    // recorder's flag is not the mixer's to touch.
-    EXPECT_FALSE(effect.m_bRouted);
-    EXPECT_TRUE(recorder.m_bRouted);
-
-    // Still routed while another stereo channel selects it.
-    select(7, MixerSourceTable::Mp3Player);
-    select(3, MixerSourceTable::None);
-    EXPECT_TRUE(mp3.m_bRouted);
-    select(7, MixerSourceTable::SoundEffects);
-    EXPECT_FALSE(mp3.m_bRouted);
-    EXPECT_TRUE(pads.m_bRouted);
-
-    // Mono selectors name device inputs, not units.
-    select(1, 1);
-    EXPECT_FALSE(mp3.m_bRouted);
-    // An item outside the selector's list routes nothing.
-    select(4, 6);
-    EXPECT_FALSE(effect.m_bRouted);
-}
-
-TEST_F(MixerRoutingTest, RunningRateReachesTheSevenUnitsInOrderBeforeAnyRunningFlag)
-{
+    std::vector<std::string> log;
+    std::vector<RateLoggingUnit*> everyUnit;
+    RateLoggingUnit mp3{"mp3", log, everyUnit}, cd{"cd", log, everyUnit},
+        vsti{"vsti", log, everyUnit}, effect{"effect", log, everyUnit},
+        recorder{"recorder", log, everyUnit}, loop{"loop", log, everyUnit},
+        pads{"pads", log, everyUnit};
+    everyUnit = {&mp3, &cd, &vsti, &effect, &recorder, &loop, &pads};
+    MixerEngine engine;
+    engine.SetSources(&mp3, &cd, &vsti, &effect, &recorder, &loop, &pads);
     engine.SetSampleRate(48000.0f);
     const std::vector<std::string> expected{"effect", "recorder", "mp3", "cd",
                                             "vsti",   "loop",     "pads"};
@@ -111,19 +69,16 @@ TEST_F(MixerRoutingTest, RunningRateReachesTheSevenUnitsInOrderBeforeAnyRunningF
         EXPECT_FALSE(unit->m_bRunning);
         EXPECT_EQ(unit->GetSampleRate(), 48000.0f);
     }
-}
 
-TEST_F(MixerRoutingTest, EmptyEntriesAreSkipped)
-{
+    // Empty entries are skipped, also when a channel selects one.
     MixerEngine lonely;
-    RateLoggingUnit onlyCd{"cd", log, everyUnit};
-    lonely.SetSources(nullptr, &onlyCd, nullptr, nullptr, nullptr, nullptr, nullptr);
-    lonely.controls().channels[2].source = MixerSourceTable::Mp3Player; // empty entry
+    lonely.SetSources(nullptr, &cd, nullptr, nullptr, nullptr, nullptr, nullptr);
+    lonely.controls().channels[2].source = MixerSourceTable::Mp3Player;
+    lonely.controls().channels[2].fader = 100;
     lonely.SetSampleRate(44100.0f);
     EXPECT_EQ(log, std::vector<std::string>{"cd"});
-    EXPECT_TRUE(onlyCd.m_bRunning);
-    std::vector<float> left(64), right(64);
+    std::vector<float> left(64, 1.0f), right(64, 1.0f);
     std::array<float*, 2> out{left.data(), right.data()};
-    lonely.Process(nullptr, out.data(), 0, 2, 64); // no unit to call: silence
-    EXPECT_EQ(left[0], 0.0f);
+    lonely.Process(nullptr, out.data(), 0, 2, 64);
+    EXPECT_EQ(left, std::vector<float>(64, 0.0f));
 }
