@@ -362,8 +362,7 @@ TEST_F(MixerEngineTest, LongBlocksRunInPiecesWithTheSameResult)
     runBlock(frames);
     EXPECT_LE(mp3.longestBlock, MixerEngine::kMaxFrames);
     const std::vector<float> whole(outputs[0].begin(), outputs[0].begin() + frames);
-    std::vector<float> pieced(frames);
-    std::vector<float> scratch(frames);
+    std::vector<float> pieced(frames), scratch(frames);
     for (long offset = 0; offset < frames; offset += MixerEngine::kMaxFrames)
     {
         const long length = std::min(MixerEngine::kMaxFrames, frames - offset);
@@ -371,8 +370,7 @@ TEST_F(MixerEngineTest, LongBlocksRunInPiecesWithTheSameResult)
         std::array<float*, 2> out{pieced.data() + offset, scratch.data() + offset};
         reference.Process(in.data(), out.data(), 1, 2, length);
     }
-    for (long frame = 0; frame < frames; ++frame)
-        ASSERT_EQ(whole[frame], pieced[frame]) << frame;
+    EXPECT_EQ(whole, pieced);
 }
 
 TEST_F(MixerEngineTest, SilentBlockKeepsAndResetForgetsTheFilterMemory)
@@ -444,7 +442,7 @@ TEST_F(MixerEngineTest, CompressorLeavesQuietInputAndHalvesTheExcessTwice)
     EXPECT_LT(outputs[0][kBlockFrames - 1], 0.25f * 0.5f);
 }
 
-TEST_F(MixerEngineTest, EqualiserBandMeasuresItsKnobAndMovesOnlyItsOwnFilter)
+TEST_F(MixerEngineTest, EqualiserBandMeasuresItsKnobAndFollowsTheRunningRate)
 {
     engine.SetSampleRate(48000.0f);
     unityMonoChannelOne();
@@ -465,10 +463,8 @@ TEST_F(MixerEngineTest, EqualiserBandMeasuresItsKnobAndMovesOnlyItsOwnFilter)
         *std::max_element(outputs[0].begin() + frames / 2, outputs[0].begin() + frames);
     EXPECT_NEAR(20.0 * std::log10(peak / 0.1), 12.0, 0.01);
     EXPECT_EQ(engine.equaliserFilter(1, 0).activeCoefficients().b0, otherBefore.b0);
-}
 
-TEST_F(MixerEngineTest, EqualiserAndCompressorFollowARunningRateAndSurviveAStop)
-{
+    // Equaliser and compressor follow a new running rate and survive a stop.
     engine.SetSampleRate(96000.0f);
     EXPECT_EQ(engine.filterSampleRate(), 96000.0);
     EXPECT_DOUBLE_EQ(engine.compressor().getAttackCoefficient(), std::exp(-1.0 / 240.0));

@@ -37,8 +37,6 @@ TEST(MixerRemoteTest, RemoteSettersAndKeyboardStepsApplyTheControlsRules)
     MixerControlState state;
     SetMasterLevelRemote(state, 2, 116);
     EXPECT_EQ(state.masterLevel[2].load(), 100);
-    SetRecordLevelRemote(state, 127);
-    EXPECT_EQ(state.recordLevel.load(), 100);
     SetGainRemote(state, 6, 127);
     EXPECT_EQ(state.channels[6].gainDb.load(), 30);
     SetChannelFaderRemote(state, 0, 200); // 173, clamped by the slider
