@@ -1,97 +1,80 @@
 #pragma once
 
-// Small rack units for the mixer tests: a source that writes a known signal,
+// Small rack units for the mixer tests: sources that write known signals,
 // an effect that turns sends into scaled returns, and a recorder that keeps
 // the record feed. None of them allocates in Process.
 
 #include "app/RackProcessor.h"
 
 #include <algorithm>
-#include <array>
 #include <vector>
 
 // Writes `left` and `right` to every frame of its two outputs and counts its
 // calls.
-class ConstantSource : public RackProcessor
+struct ConstantSource : RackProcessor
 {
-public:
-    ConstantSource(float left = 0.5f, float right = -0.25f) : m_left(left), m_right(right) {}
+    ConstantSource(float leftLevel = 0.5f, float rightLevel = -0.25f)
+        : left(leftLevel), right(rightLevel)
+    {
+    }
     void Process(float**, float** out, long, long numOut, long frames) override
     {
         ++processCalls;
         longestBlock = std::max(longestBlock, frames);
         if (numOut < 2)
             return;
-        std::fill(out[0], out[0] + frames, m_left);
-        std::fill(out[1], out[1] + frames, m_right);
+        std::fill(out[0], out[0] + frames, left);
+        std::fill(out[1], out[1] + frames, right);
     }
+    float left, right;
     int processCalls = 0;
     long longestBlock = 0;
-
-private:
-    float m_left;
-    float m_right;
 };
 
-// Plays two given sample sequences (left, right) block after block.
-class SequenceSource : public RackProcessor
+// Plays two sample sequences (left, right) block after block.
+struct SequenceSource : RackProcessor
 {
-public:
-    SequenceSource(std::vector<float> left, std::vector<float> right)
-        : m_left(std::move(left)), m_right(std::move(right))
+    SequenceSource(const std::vector<float>& leftSamples, const std::vector<float>& rightSamples)
+        : left(leftSamples), right(rightSamples)
     {
     }
     void Process(float**, float** out, long, long, long frames) override
     {
-        for (long frame = 0; frame < frames; ++frame, ++m_position)
-        {
-            out[0][frame] = m_position < m_left.size() ? m_left[m_position] : 0.0f;
-            out[1][frame] = m_position < m_right.size() ? m_right[m_position] : 0.0f;
-        }
+        std::copy_n(left.begin() + position, frames, out[0]);
+        std::copy_n(right.begin() + position, frames, out[1]);
+        position += frames;
     }
-
-private:
-    std::vector<float> m_left;
-    std::vector<float> m_right;
-    size_t m_position = 0;
+    const std::vector<float>& left;
+    const std::vector<float>& right;
+    long position = 0;
 };
 
 // Return k = send k x gain, on both sides.
-class ScalingEffect : public RackProcessor
+struct ScalingEffect : RackProcessor
 {
-public:
-    explicit ScalingEffect(float gain = 0.5f) : m_gain(gain) {}
+    explicit ScalingEffect(float factor = 0.5f) : gain(factor) {}
     void Process(float** in, float** out, long, long, long frames) override
     {
         for (int buffer = 0; buffer < 4; ++buffer)
-        {
-            for (long frame = 0; frame < frames; ++frame)
-                out[buffer][frame] = in[buffer][frame] * m_gain;
-        }
+            std::transform(in[buffer], in[buffer] + frames, out[buffer],
+                           [this](float sample) { return sample * gain; });
     }
-
-private:
-    float m_gain;
+    float gain;
 };
 
 // Keeps the record feed of the last block (up to its capacity).
-class CapturingRecorder : public RackProcessor
+struct CapturingRecorder : RackProcessor
 {
-public:
     static constexpr long kCapacity = 8192;
-    CapturingRecorder() : left(kCapacity), right(kCapacity) {}
     void Process(float** in, float** out, long numIn, long numOut, long frames) override
     {
         ++processCalls;
         receivedOutputArray = out != nullptr || numOut != 0 || numIn != 2;
-        frames = std::min(frames, kCapacity);
-        std::copy(in[0], in[0] + frames, left.begin());
-        std::copy(in[1], in[1] + frames, right.begin());
-        lastFrames = frames;
+        std::copy_n(in[0], std::min(frames, kCapacity), left.begin());
+        std::copy_n(in[1], std::min(frames, kCapacity), right.begin());
     }
-    std::vector<float> left;
-    std::vector<float> right;
-    long lastFrames = 0;
+    std::vector<float> left = std::vector<float>(kCapacity);
+    std::vector<float> right = std::vector<float>(kCapacity);
     int processCalls = 0;
     bool receivedOutputArray = false;
 };
