@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <numbers>
 #include <random>
 #include <thread>
@@ -515,29 +516,20 @@ TEST_F(MixerEngineTest, ChannelsEqualisedTogetherMatchChannelsEqualisedAlone)
         }
         controls.masterLevel[0] = 100;
         controls.masterLevel[1] = 100;
-        std::vector<float> left(frames), right(frames);
+        std::vector<float> sides(2 * frames); // left, then right
         for (long offset = 0; offset < frames; offset += kBlockFrames)
         {
-            std::array<float*, 2> out{left.data() + offset, right.data() + offset};
+            std::array<float*, 2> out{sides.data() + offset, sides.data() + frames + offset};
             mixer.Process(nullptr, out.data(), 0, 2, kBlockFrames);
         }
-        return std::pair{left, right};
+        return sides;
     };
     for (int channelCount : {2, 4})
     {
-        const auto together = render(channelCount, -1);
-        std::vector<float> left(frames, 0.0f), right(frames, 0.0f);
+        std::vector<float> sum(2 * frames, 0.0f);
         for (int only = 0; only < channelCount; ++only)
-        {
-            const auto alone = render(channelCount, only);
-            for (long frame = 0; frame < frames; ++frame)
-            {
-                left[frame] += alone.first[frame];
-                right[frame] += alone.second[frame];
-            }
-        }
-        EXPECT_EQ(together.first, left) << channelCount << " channels";
-        EXPECT_EQ(together.second, right) << channelCount << " channels";
+            std::ranges::transform(sum, render(channelCount, only), sum.begin(), std::plus{});
+        EXPECT_EQ(render(channelCount, -1), sum) << channelCount << " channels";
     }
 }
 
@@ -550,21 +542,16 @@ TEST_F(MixerEngineTest, ProcessNeverAllocatesLocksOrTearsCoefficients)
 {
     engine.SetSampleRate(48000.0f);
     auto& controls = engine.controls();
-    for (int channel = 0; channel < MixerControlState::kChannelCount; ++channel)
+    for (int number = 1; number <= MixerControlState::kChannelCount; ++number)
     {
-        controls.channels[channel].source =
-            MixerControlState::isMonoChannel(channel) ? channel + 1 : channel - 1;
-        controls.channels[channel].fader = 90;
-        controls.channels[channel].preFaderSend = 50;
-        controls.channels[channel].postFaderSend = 50;
-        controls.channels[channel].toOutputPairTwo = true;
-        controls.channels[channel].compressorOn = true;
+        channel(number).source = number <= 2 ? number : number - 2;
+        channel(number).fader = 90;
+        channel(number).preFaderSend = channel(number).postFaderSend = 50;
+        channel(number).toOutputPairTwo = channel(number).compressorOn = true;
     }
-    controls.returnLevel[0] = 80;
-    controls.returnLevel[1] = 80;
+    controls.returnLevel[0] = controls.returnLevel[1] = 80;
     controls.recordLevel = 100;
-    controls.recordFromOutputPairOne = true;
-    controls.recordFromOutputPairTwo = true;
+    controls.recordFromOutputPairOne = controls.recordFromOutputPairTwo = true;
     for (auto& master : controls.masterLevel)
         master = 100;
 
