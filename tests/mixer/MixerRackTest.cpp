@@ -1,6 +1,6 @@
-// The mixer's panel: first-start defaults and source lists, section "Mixer" kept across
-// restarts in its key order, remote values from another thread, and the
-// controls' values reaching the signal path.
+// The mixer's panel: layout and source lists, first-start defaults and
+// section "Mixer" kept across restarts in its key order, and the controls
+// (also moved from the MIDI thread) reaching the signal path.
 
 #include "mixer/MixerRack.h"
 #include "MixerTestUnits.h"
@@ -277,19 +277,6 @@ TEST_F(MixerRackTest, RestoreFollowsTheControlsRangeRules)
     EXPECT_EQ(state.recordLevel.load(), 110);
 }
 
-TEST_F(MixerRackTest, RemoteValueFromTheMidiThreadIsAppliedOnTheGuiThread)
-{
-    CMixerRack mixer;
-    mixer.CreateControls();
-    std::thread midiThread([&] { mixer.SetChannelFaderRemote(0, 127); });
-    midiThread.join();
-    // Posted, not yet applied: nothing but the GUI thread moves a control.
-    EXPECT_EQ(mixer.channelFader(0).getvalue(), 0);
-    QCoreApplication::processEvents();
-    EXPECT_EQ(mixer.channelFader(0).getvalue(), 110);
-    EXPECT_EQ(mixer.engine().controls().channels[0].fader.load(), 110);
-}
-
 TEST_F(MixerRackTest, PanelControlsSetTheLevelOfASourceInRealTime)
 {
     CMixerRack mixer;
@@ -321,10 +308,13 @@ TEST_F(MixerRackTest, PanelControlsSetTheLevelOfASourceInRealTime)
     EXPECT_TRUE(mixer.channelMeter(2).barPosition() < mixer.channelMeter(2).extent());
     EXPECT_EQ(mixer.channelMeter(3).barPosition(), mixer.channelMeter(3).extent());
 
-    // Remote 64 puts the fader at 55: (55 - 100) / 3 dB = -15 dB. Pan 0
-    // silences the right side; pair 2 copies the channel onto outputs 3-4,
-    // whose masters stay at 0.
-    mixer.SetChannelFaderRemote(2, 64);
+    // Remote 64 from the MIDI thread is posted and applied on the GUI thread:
+    // fader 55, (55 - 100) / 3 dB = -15 dB. Pan 0 silences the right side;
+    // pair 2 copies the channel onto outputs 3-4, whose masters stay at 0.
+    std::thread([&] { mixer.SetChannelFaderRemote(2, 64); }).join();
+    EXPECT_EQ(mixer.channelFader(2).getvalue(), 100);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(mixer.engine().controls().channels[2].fader.load(), 55);
     mixer.panKnob(2).setvalue(0);
     mixer.pairTwoButton(2).SetStatus(true);
     QTest::mouseClick(&mixer.pairTwoButton(2), Qt::LeftButton); // the user's click: off
