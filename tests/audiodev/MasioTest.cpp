@@ -12,8 +12,8 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdlib>
-#include <cstring>
 #include <vector>
 
 using namespace audiodev;
@@ -22,26 +22,21 @@ namespace
 {
 
 // The driver object the host created last, reached through the module the
-// host loaded.
+// host loaded (so only after a successful load).
 TestDriver* currentTestDriver()
 {
-    void* handle =
+    void* module =
         dlopen(AUDIODEV_TEST_DRIVER_DIR "/test_loading_rules.so", RTLD_NOW | RTLD_NOLOAD);
-    if (handle == nullptr)
-        return nullptr;
-    auto current = reinterpret_cast<TestDriver* (*)()>(dlsym(handle, "corvaneTestDriverCurrent"));
-    TestDriver* driver = current != nullptr ? current() : nullptr;
-    dlclose(handle);
-    return driver;
+    auto current = reinterpret_cast<TestDriver* (*)()>(dlsym(module, "corvaneTestDriverCurrent"));
+    dlclose(module);
+    return current();
 }
 
 // What the user callback saw, recorded on the audio thread.
 struct CallbackLog
 {
     std::vector<long> positions;
-    long numIn = -1;
-    long numOut = -1;
-    long frames = -1;
+    std::array<long, 3> shape{}; // inputs, outputs, frames
     float firstInput = 0.0f;
     float outputValue = 0.5f;
     bool armTrap = false;
@@ -55,14 +50,19 @@ long recordingCallback(float** in, float** out, long numIn, long numOut, long fr
         realtime_trap::armCurrentThread();
     if (log->positions.size() < log->positions.capacity())
         log->positions.push_back(position);
-    log->numIn = numIn;
-    log->numOut = numOut;
-    log->frames = frames;
+    log->shape = {numIn, numOut, frames};
     log->firstInput = numIn > 0 ? in[0][0] : 0.0f;
     for (long channel = 0; channel < numOut; ++channel)
         for (long frame = 0; frame < frames; ++frame)
             out[channel][frame] = log->outputValue;
     return 0;
+}
+
+// What the real-time trap counted: allocations, frees, blocking locks.
+std::array<size_t, 3> trapCounts()
+{
+    return {realtime_trap::allocations(), realtime_trap::deallocations(),
+            realtime_trap::blockingLocks()};
 }
 
 class MasioTest : public ::testing::Test
@@ -93,19 +93,16 @@ TEST_F(MasioTest, ListsModulesInOrderSkippingBrokenOnesCutsLongNamesAndStopsAt32
         CMASIO host;
         const int first = indexOf(host, "Test 48000 Hz");
         ASSERT_GE(first, 0);
-        // Corvane's own drivers (from the folder beside the library) come
-        // first; the module's drivers follow each other without gaps: the
-        // garbage file, the module without the entry point and the one of
-        // another interface version left no holes or entries.
+        // Corvane's own drivers (beside the library) come first; the module's
+        // follow without gaps: the garbage file, the module without the entry
+        // point and the one of another interface version left no entries.
         EXPECT_GE(indexOf(host, "Virtual Device"), 0);
         EXPECT_GE(indexOf(host, "JACK"), 0);
-        const std::vector<std::string> expected{
-            "Test 48000 Hz", "Test 0 Hz",  "Test 192000 Hz",    "Test driver whose name is fo...",
-            "Test Deferred", "Test Wide",  "Test Failing Init", "Test Int16",
-            "Test Int24",    "Test Int32", "Test Float64"};
-        ASSERT_EQ(host.getDriverNum(), unsigned(first) + expected.size());
-        for (size_t i = 0; i < expected.size(); ++i)
-            EXPECT_EQ(host.getDriverName(unsigned(first) + unsigned(i)), expected[i]);
+        std::string names;
+        for (unsigned index = unsigned(first); index < host.getDriverNum(); ++index)
+            names += host.getDriverName(index) + std::string("|");
+        EXPECT_EQ(names, "Test 48000 Hz|Test 0 Hz|Test 192000 Hz|Test driver whose name is fo...|"
+                         "Test Deferred|Test Wide|Test Failing Init|");
         // The cut name is only what the list shows: the driver still loads.
         EXPECT_EQ(host.loaddriver(unsigned(first) + 3, &recordingCallback, 0), 1);
         EXPECT_STREQ(host.getDriverName(host.getDriverNum()), "No ASIO Drivers");
@@ -123,18 +120,17 @@ TEST_F(MasioTest, ListsModulesInOrderSkippingBrokenOnesCutsLongNamesAndStopsAt32
 TEST_F(MasioTest, ListAndWrappersReportTheirErrors)
 {
     DriverList list({AUDIODEV_TEST_DRIVER_DIR});
-    ASSERT_EQ(list.count(), 11u);
+    ASSERT_EQ(list.count(), 7u);
     AudioDriver* driver = nullptr;
     EXPECT_EQ(list.openDriver(0, nullptr), DriverList::NullArgument);
-    EXPECT_EQ(list.openDriver(11, &driver), DriverList::NoSuchEntry);
+    EXPECT_EQ(list.openDriver(7, &driver), DriverList::NoSuchEntry);
     EXPECT_EQ(list.openDriver(0, &driver), DriverOk);
     EXPECT_EQ(list.openDriver(0, &driver), DriverList::EntryAlreadyOpen);
     EXPECT_EQ(list.closeDriver(0), DriverOk);
-    EXPECT_EQ(list.closeDriver(11), DriverList::NoSuchEntry);
-    // Loading makes an entry current and releases the previous one.
-    EXPECT_TRUE(list.loadDriver(1));
+    EXPECT_EQ(list.closeDriver(7), DriverList::NoSuchEntry);
+    // Loading makes an entry current; a failed load keeps the current one.
     EXPECT_TRUE(list.loadDriver(2));
-    EXPECT_FALSE(list.loadDriver(11));
+    EXPECT_FALSE(list.loadDriver(7));
     EXPECT_EQ(list.currentIndex(), 2);
 
     // Without a driver every wrapper reports "not present".
@@ -171,9 +167,9 @@ TEST_F(MasioTest, LoadingRules)
 {
     CMASIO host;
     // A rate of 0 or above 96000 Hz is set to 44100 Hz; 48000 stays.
-    for (const auto& [name, rate] : {std::pair{"Test 48000 Hz", 48000.0f},
-                                     {"Test 0 Hz", 44100.0f},
-                                     {"Test 192000 Hz", 44100.0f}})
+    for (const auto& [name, rate] :
+         {std::pair{"Test 48000 Hz", 48000.0f}, std::pair{"Test 0 Hz", 44100.0f},
+          std::pair{"Test 192000 Hz", 44100.0f}})
     {
         TestDriver* driver = load(host, name);
         ASSERT_NE(driver, nullptr);
@@ -181,11 +177,6 @@ TEST_F(MasioTest, LoadingRules)
         EXPECT_EQ(driver->m_spec.rate, rate) << name;
     }
     EXPECT_STREQ(host.getErrorMessage(), "No ASIO Driver Error");
-    // Later changes: accepted rates are read back, others refused.
-    EXPECT_TRUE(host.setSampleRate(96000.0f));
-    EXPECT_EQ(host.getSampleRate(), 96000.0f);
-    EXPECT_FALSE(host.setSampleRate(22050.0f));
-    EXPECT_EQ(host.getSampleRate(), 96000.0f);
 
     // A driver whose init fails: its own error text, and nothing starts.
     EXPECT_EQ(loadByName(host, "Test Failing Init", &recordingCallback, &m_log), 0);
@@ -194,13 +185,11 @@ TEST_F(MasioTest, LoadingRules)
 
     // getInfo reads the sizes, channels and latencies, then unloads again.
     host.getInfo(unsigned(indexOf(host, "Test 48000 Hz")));
-    EXPECT_EQ(host.getMinBuffersize(), 32);
-    EXPECT_EQ(host.getMaxBuffersize(), 128);
-    EXPECT_EQ(host.getPreferBuffersize(), 64);
-    EXPECT_EQ(host.getInputChannels(), 2);
-    EXPECT_EQ(host.getOutputChannels(), 2);
-    EXPECT_EQ(host.getInputLatency(), 64 + 11);
-    EXPECT_EQ(host.getOutputLatency(), 64 + 22);
+    EXPECT_EQ((std::vector<long>{host.getMinBuffersize(), host.getMaxBuffersize(),
+                                 host.getPreferBuffersize(), host.getInputChannels(),
+                                 host.getOutputChannels(), host.getInputLatency(),
+                                 host.getOutputLatency()}),
+              (std::vector<long>{32, 128, 64, 2, 2, 64 + 11, 64 + 22}));
     EXPECT_FALSE(host.startaudio());
 
     // Channels beyond the tables of 32 are neither created nor used.
@@ -215,40 +204,38 @@ TEST_F(MasioTest, LoadingRules)
     EXPECT_EQ(host.getSampleType(false, 32), -1);
     ASSERT_TRUE(host.startaudio());
     driver->runBlocks(2);
-    EXPECT_EQ(m_log.numIn, 32);
-    EXPECT_EQ(m_log.numOut, 32);
+    EXPECT_EQ(m_log.shape, (std::array<long, 3>{32, 32, 16}));
 }
 
-TEST_F(MasioTest, BlocksRunTheCallbackWithPositionsUntilStoppedAndUnloaded)
+TEST_F(MasioTest, BlocksAndHostCallbacksFromLoadToUnload)
 {
     CMASIO host;
     TestDriver* driver = load(host, "Test 48000 Hz");
     ASSERT_NE(driver, nullptr);
     // One output-ready at load, before any block.
     EXPECT_EQ(driver->m_outputReadyCalls.load(), 1);
+    EXPECT_EQ(host.getSampleType(true, 1), SampleInt24LSB);
     ASSERT_TRUE(host.startaudio());
     EXPECT_TRUE(driver->m_started);
 
-    // From the driver's buffer switch to the user callback and back: no heap
-    // use and no lock but the per-block one, once per block.
+    // From the driver's buffer switch through the conversions to the user
+    // callback and back: no heap use and no lock but the per-block one, once
+    // per block. Input: 0.25 in half 0, 0.5 in half 1.
+    driver->half(true, 0, 0)[2] = 0x20;
+    driver->half(true, 0, 1)[2] = 0x40;
     realtime_trap::resetCounts();
     {
         realtime_trap::ScopedArm arm;
-        driver->runBlocks(
-            3, [&](long index)
-            { reinterpret_cast<float*>(driver->half(true, 0, index))[0] = 0.25f + index; });
+        driver->runBlocks(3);
     }
-    EXPECT_EQ(realtime_trap::allocations(), 0u);
-    EXPECT_EQ(realtime_trap::deallocations(), 0u);
-    EXPECT_EQ(realtime_trap::blockingLocks(), 3u);
+    EXPECT_EQ(trapCounts(), (std::array<size_t, 3>{0, 0, 3}));
     EXPECT_EQ(m_log.positions, (std::vector<long>{-64, 0, 64}));
-    EXPECT_EQ(m_log.numIn, 2);
-    EXPECT_EQ(m_log.numOut, 2);
-    EXPECT_EQ(m_log.frames, 64);
+    EXPECT_EQ(m_log.shape, (std::array<long, 3>{2, 2, 64}));
     // The third block used half 0 again.
     EXPECT_EQ(m_log.firstInput, 0.25f);
-    const auto* output = reinterpret_cast<const float*>(driver->half(false, 1, driver->lastIndex));
-    EXPECT_EQ(output[63], 0.5f);
+    const unsigned char* output = driver->half(false, 1, driver->lastIndex) + 63 * 3;
+    EXPECT_EQ(std::vector<unsigned char>(output, output + 3),
+              (std::vector<unsigned char>{0xFF, 0xFF, 0x3F}));
     EXPECT_EQ(driver->m_outputReadyCalls.load(), 4);
 
     // The time-info form of the buffer switch runs a block the same way and
@@ -256,6 +243,24 @@ TEST_F(MasioTest, BlocksRunTheCallbackWithPositionsUntilStoppedAndUnloaded)
     TimeInfo timeInfo{};
     EXPECT_EQ(driver->callbacks()->bufferSwitchTimeInfo(&timeInfo, 1, true), nullptr);
     EXPECT_EQ(m_log.positions.back(), 128);
+
+    // Host messages: whether each selector is supported, and its answer.
+    auto message = driver->callbacks()->hostMessage;
+    const long kSupported = MessageSelectorSupported;
+    const long cases[][3] = {{MessageEngineVersion, 1, 2},    {MessageResyncRequest, 1, 1},
+                             {MessageLatenciesChanged, 1, 1}, {MessageSupportsTimeInfo, 1, 1},
+                             {MessageBufferSizeChange, 0, 0}, {1234, 0, 0}};
+    for (const auto& [selector, supported, answer] : cases)
+    {
+        EXPECT_EQ(message(kSupported, selector, nullptr, nullptr), supported) << selector;
+        EXPECT_EQ(message(selector, 0, nullptr, nullptr), answer) << selector;
+    }
+    // A reset request stops the driver; a rate change waits for the next load.
+    EXPECT_EQ(message(kSupported, MessageResetRequest, nullptr, nullptr), 1);
+    EXPECT_EQ(message(MessageResetRequest, 0, nullptr, nullptr), 1);
+    EXPECT_FALSE(driver->m_started);
+    driver->callbacks()->sampleRateDidChange(96000.0);
+    EXPECT_EQ(host.getSampleRate(), 48000.0f);
 
     // Stopped: blocks are not processed.
     ASSERT_TRUE(host.stopaudio());
@@ -283,84 +288,6 @@ TEST_F(MasioTest, BlocksRunTheCallbackWithPositionsUntilStoppedAndUnloaded)
     EXPECT_EQ(driver->half(false, 0, 0), nullptr);
 }
 
-TEST_F(MasioTest, NativeSampleTypesConvertOnTheBlockPath)
-{
-    struct Case
-    {
-        const char* driver;
-        SampleType type;
-        std::vector<unsigned char> input;
-        float inputValue;
-        float outputValue;
-        std::vector<unsigned char> output;
-    };
-    // A 64-bit channel is not converted: it reads as silence, writes zeros.
-    const Case cases[] = {
-        {"Test Int16", SampleInt16LSB, {0x00, 0x80}, -1.0f, -1.0f, {0x01, 0x80}},
-        {"Test Int24", SampleInt24LSB, {0x00, 0x00, 0x80}, -1.0f, 1.0f, {0xFF, 0xFF, 0x7F}},
-        {"Test Int32", SampleInt32LSB, {0, 0, 0, 0x40}, 0.5f, 0.25f, {0xFF, 0xFF, 0xFF, 0x1F}},
-        {"Test Float64", SampleFloat64LSB, std::vector<unsigned char>(8, 0x3F), 0.0f, 0.5f,
-         std::vector<unsigned char>(8, 0)}};
-    CMASIO host;
-    for (const Case& c : cases)
-    {
-        TestDriver* driver = load(host, c.driver);
-        ASSERT_NE(driver, nullptr);
-        EXPECT_EQ(host.getSampleType(true, 0), c.type);
-        ASSERT_TRUE(host.startaudio());
-        m_log.outputValue = c.outputValue;
-        driver->runBlocks(
-            1, [&](long index)
-            { std::memcpy(driver->half(true, 0, index), c.input.data(), c.input.size()); });
-        EXPECT_EQ(m_log.firstInput, c.inputValue) << c.driver;
-        // Every frame of the block (8) converted.
-        const unsigned char* output = driver->half(false, 0, driver->lastIndex);
-        for (size_t frame = 0; frame < 8; ++frame)
-            EXPECT_EQ(std::vector<unsigned char>(output + frame * c.output.size(),
-                                                 output + (frame + 1) * c.output.size()),
-                      c.output)
-                << c.driver << " frame " << frame;
-    }
-}
-
-TEST_F(MasioTest, HostCallbacksAnswerMessagesAndIgnoreRateChanges)
-{
-    CMASIO host;
-    TestDriver* driver = load(host, "Test 48000 Hz");
-    ASSERT_NE(driver, nullptr);
-    auto message = driver->callbacks()->hostMessage;
-    const long kSupported = MessageSelectorSupported;
-    const struct
-    {
-        long selector;
-        long value;
-        long answer;
-    } cases[] = {{kSupported, MessageEngineVersion, 1},
-                 {kSupported, MessageResetRequest, 1},
-                 {kSupported, MessageResyncRequest, 1},
-                 {kSupported, MessageLatenciesChanged, 1},
-                 {kSupported, MessageSupportsTimeInfo, 1},
-                 {kSupported, MessageBufferSizeChange, 0},
-                 {kSupported, 99, 0},
-                 {MessageEngineVersion, 0, 2},
-                 {MessageResyncRequest, 0, 1},
-                 {MessageLatenciesChanged, 0, 1},
-                 {MessageSupportsTimeInfo, 0, 1},
-                 {MessageBufferSizeChange, 0, 0},
-                 {1234, 0, 0}};
-    for (const auto& c : cases)
-        EXPECT_EQ(message(c.selector, c.value, nullptr, nullptr), c.answer)
-            << c.selector << " " << c.value;
-
-    // A reset request stops the driver.
-    ASSERT_TRUE(host.startaudio());
-    EXPECT_EQ(message(MessageResetRequest, 0, nullptr, nullptr), 1);
-    EXPECT_FALSE(driver->m_started);
-    // The rate-change callback is ignored until the next load.
-    driver->callbacks()->sampleRateDidChange(96000.0);
-    EXPECT_EQ(host.getSampleRate(), 48000.0f);
-}
-
 // A driver that defers its blocks: each reaches the user callback on the
 // host's worker (not silence), and the worker (armed from inside the callback
 // during the first block) neither allocates nor takes a lock but the
@@ -384,13 +311,10 @@ TEST_F(MasioTest, DeferredBlocksRunTheCallbackOnAFreshWorkerEachLoad)
             driver->runBlocks(4);
         }
         m_log.armTrap = false;
-        EXPECT_EQ(realtime_trap::allocations(), 0u);
-        EXPECT_EQ(realtime_trap::deallocations(), 0u);
-        EXPECT_EQ(realtime_trap::blockingLocks(), 3u);
+        EXPECT_EQ(trapCounts(), (std::array<size_t, 3>{0, 0, 3}));
         EXPECT_EQ(m_log.positions, (std::vector<long>{-64, 0, 64, 128})) << load;
-        const auto* output =
-            reinterpret_cast<const float*>(driver->half(false, 0, driver->lastIndex));
-        EXPECT_EQ(output[0], m_log.outputValue);
+        EXPECT_EQ(reinterpret_cast<const float*>(driver->half(false, 0, driver->lastIndex))[0],
+                  m_log.outputValue);
         if (load == 0)
         {
             EXPECT_TRUE(host.unloaddriver());

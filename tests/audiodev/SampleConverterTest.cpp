@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <tuple>
@@ -29,15 +31,6 @@ std::vector<float> toFloats(const Bytes& bytes, long type)
     std::vector<float> samples(bytes.size() / SampleConverter::bytesPerSample(type), 99.0f);
     SampleConverter::toFloat(bytes.data(), samples.data(), long(samples.size()), type);
     return samples;
-}
-
-// The little-endian bytes of `code` in a `width`-byte integer format.
-Bytes codeBytes(int64_t code, size_t width)
-{
-    Bytes bytes(width);
-    for (size_t i = 0; i < width; ++i)
-        bytes[i] = static_cast<unsigned char>(uint64_t(code) >> (8 * i));
-    return bytes;
 }
 
 } // namespace
@@ -97,13 +90,17 @@ TEST(SampleConverter, RoundTrips)
     for (const auto& [type, width, step] :
          {std::tuple{SampleInt16LSB, size_t(2), 1}, std::tuple{SampleInt24LSB, size_t(3), 997}})
     {
+        // The bytes of a code (on this little-endian host).
+        const auto bytes = [&](int64_t code)
+        {
+            const auto all = std::bit_cast<std::array<unsigned char, 8>>(code);
+            return Bytes(all.begin(), all.begin() + long(width));
+        };
         const int64_t top = int64_t(1) << (8 * width - 1);
         for (int64_t code = -top; code < top; code += step)
         {
             const int64_t expected = code - (code > 0) + (code < 0);
-            ASSERT_EQ(toBytes(toFloats(codeBytes(code, width), type), type),
-                      codeBytes(expected, width))
-                << type << " " << code;
+            ASSERT_EQ(toBytes(toFloats(bytes(code), type), type), bytes(expected)) << code;
         }
     }
     for (int step = -1000; step <= 1000; ++step)
@@ -122,28 +119,25 @@ TEST(SampleConverter, RoundTrips)
 // alone.
 TEST(SampleConverter, UnconvertedFormatsReadSilenceAndWriteZeroBytes)
 {
-    const struct
-    {
-        long type;
-        size_t bytes;
-    } cases[] = {{SampleInt16MSB, 2},   {SampleInt24MSB, 3},   {SampleInt32MSB, 4},
-                 {SampleFloat32MSB, 4}, {SampleFloat64MSB, 8}, {SampleInt32MSB16, 4},
-                 {SampleInt32MSB18, 4}, {SampleInt32MSB20, 4}, {SampleInt32MSB24, 4},
-                 {SampleFloat64LSB, 8}, {SampleInt32LSB16, 4}, {SampleInt32LSB18, 4},
-                 {SampleInt32LSB20, 4}, {SampleInt32LSB24, 4}, {99, 0}};
+    const std::pair<long, size_t> cases[] = {
+        {SampleInt16MSB, 2},   {SampleInt24MSB, 3},   {SampleInt32MSB, 4},
+        {SampleFloat32MSB, 4}, {SampleFloat64MSB, 8}, {SampleInt32MSB16, 4},
+        {SampleInt32MSB18, 4}, {SampleInt32MSB20, 4}, {SampleInt32MSB24, 4},
+        {SampleFloat64LSB, 8}, {SampleInt32LSB16, 4}, {SampleInt32LSB18, 4},
+        {SampleInt32LSB20, 4}, {SampleInt32LSB24, 4}, {99, 0}};
     constexpr long kFrames = 5;
-    for (const auto& c : cases)
+    for (const auto& [type, width] : cases)
     {
-        EXPECT_EQ(SampleConverter::bytesPerSample(c.type), c.bytes) << c.type;
-        Bytes driver(c.bytes * kFrames + 4, 0x5A);
+        EXPECT_EQ(SampleConverter::bytesPerSample(type), width) << type;
+        Bytes driver(width * kFrames + 4, 0x5A);
         const std::vector<float> loud(kFrames, 0.75f);
-        SampleConverter::fromFloat(loud.data(), driver.data(), kFrames, c.type);
-        Bytes expected(c.bytes * kFrames, 0);
+        SampleConverter::fromFloat(loud.data(), driver.data(), kFrames, type);
+        Bytes expected(width * kFrames, 0);
         expected.resize(driver.size(), 0x5A);
-        EXPECT_EQ(driver, expected) << c.type;
+        EXPECT_EQ(driver, expected) << type;
 
         std::vector<float> floats(kFrames, 3.0f);
-        SampleConverter::toFloat(driver.data(), floats.data(), kFrames, c.type);
-        EXPECT_EQ(floats, std::vector<float>(kFrames, 0.0f)) << c.type;
+        SampleConverter::toFloat(driver.data(), floats.data(), kFrames, type);
+        EXPECT_EQ(floats, std::vector<float>(kFrames, 0.0f)) << type;
     }
 }

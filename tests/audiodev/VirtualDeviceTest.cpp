@@ -35,19 +35,16 @@ class VirtualDeviceTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        unsetenv("CORVANE_DRIVER_PATH");
-        for (const char* name : {"CORVANE_VIRTUAL_SAMPLE_TYPE", "CORVANE_VIRTUAL_OUTPUT_FILE",
-                                 "CORVANE_VIRTUAL_FAST", "CORVANE_VIRTUAL_OUTPUTS"})
+        for (const char* name :
+             {"CORVANE_DRIVER_PATH", "CORVANE_VIRTUAL_SAMPLE_TYPE", "CORVANE_VIRTUAL_OUTPUT_FILE",
+              "CORVANE_VIRTUAL_FAST", "CORVANE_VIRTUAL_OUTPUTS"})
             unsetenv(name);
         setenv("CORVANE_VIRTUAL_BLOCK_SIZE", std::to_string(kBlock).c_str(), 1);
         m_folder = std::filesystem::temp_directory_path() /
                    ("corvane-virtual-" + std::to_string(getpid()));
         std::filesystem::create_directories(m_folder);
         // A 16-bit stereo input file; its second channel holds code 1.
-        SF_INFO info{};
-        info.samplerate = int(kRate);
-        info.channels = 2;
-        info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+        SF_INFO info{0, int(kRate), 2, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 0, 0};
         const std::string input = (m_folder / "input.wav").string();
         SNDFILE* file = sf_open(input.c_str(), SFM_WRITE, &info);
         ASSERT_NE(file, nullptr);
@@ -74,14 +71,13 @@ protected:
         EXPECT_TRUE(host.startaudio());
         EXPECT_TRUE(waitFor(done, 20.0));
         EXPECT_TRUE(host.stopaudio());
+        // The input reached the callback exactly: the file's samples, then
+        // silence (its second channel stayed apart).
+        long frame = 0;
+        while (frame < 4 * kBlock && state.captured[size_t(frame)] == inputSample(frame))
+            ++frame;
+        EXPECT_EQ(frame, 4 * kBlock) << "the input differs from frame " << frame;
         return state.blocks.load();
-    }
-
-    // The input reached the callback exactly: the file's samples, then silence.
-    static void expectInputFile(const ToneState& state)
-    {
-        for (long frame = 0; frame < 4 * kBlock; ++frame)
-            ASSERT_EQ(state.captured[size_t(frame)], inputSample(frame)) << "frame " << frame;
     }
 
     // The output file holds every block played and nothing else, each
@@ -117,24 +113,19 @@ protected:
 
 TEST_F(VirtualDeviceTest, FastModeConvertsEachSampleTypeExactlyBothWays)
 {
-    struct Case
+    for (const auto& [name, type] :
+         {std::pair{"Int16LSB", SampleInt16LSB}, std::pair{"Int24LSB", SampleInt24LSB},
+          std::pair{"Int32LSB", SampleInt32LSB}, std::pair{"Float32LSB", SampleFloat32LSB}})
     {
-        const char* name;
-        SampleType type;
-    };
-    for (const Case& c : {Case{"Int16LSB", SampleInt16LSB}, Case{"Int24LSB", SampleInt24LSB},
-                          Case{"Int32LSB", SampleInt32LSB}, Case{"Float32LSB", SampleFloat32LSB}})
-    {
-        SCOPED_TRACE(c.name);
-        const std::string output = (m_folder / (std::string(c.name) + ".wav")).string();
-        setenv("CORVANE_VIRTUAL_SAMPLE_TYPE", c.name, 1);
+        SCOPED_TRACE(name);
+        const std::string output = (m_folder / (std::string(name) + ".wav")).string();
+        setenv("CORVANE_VIRTUAL_SAMPLE_TYPE", name, 1);
         setenv("CORVANE_VIRTUAL_OUTPUT_FILE", output.c_str(), 1);
         setenv("CORVANE_VIRTUAL_FAST", "1", 1);
         setenv("CORVANE_VIRTUAL_OUTPUTS", "2", 1);
         ToneState state;
-        const long blocks = run(state, c.type, 2, [&] { return state.blocks.load() >= 50; });
-        expectInputFile(state);
-        expectOutputFile(output, c.type, 2, blocks);
+        const long blocks = run(state, type, 2, [&] { return state.blocks.load() >= 50; });
+        expectOutputFile(output, type, 2, blocks);
     }
 }
 
@@ -147,14 +138,13 @@ TEST_F(VirtualDeviceTest, RunsAtTheEngineRatesAndRefusesABadConfiguration)
     EXPECT_EQ(host.getInputChannels(), 4);
     EXPECT_EQ(host.getOutputChannels(), 4);
     EXPECT_EQ(host.getOutputLatency(), kBlock);
-    for (float rate : {48000.0f, 96000.0f, 44100.0f})
+    for (const auto& [rate, accepted] :
+         {std::pair{48000.0f, true}, std::pair{96000.0f, true}, std::pair{44100.0f, true},
+          std::pair{22050.0f, false}, std::pair{192000.0f, false}})
     {
-        EXPECT_TRUE(host.setSampleRate(rate));
-        EXPECT_EQ(host.getSampleRate(), rate);
+        EXPECT_EQ(host.setSampleRate(rate), accepted) << rate;
+        EXPECT_EQ(host.getSampleRate(), accepted ? rate : 44100.0f);
     }
-    EXPECT_FALSE(host.setSampleRate(22050.0f));
-    EXPECT_FALSE(host.setSampleRate(192000.0f));
-    EXPECT_EQ(host.getSampleRate(), 44100.0f);
 
     // A bad setting refuses the load and names the variable.
     for (const auto& [name, value] : {std::pair{"CORVANE_VIRTUAL_SAMPLE_TYPE", "Int20"},
@@ -179,8 +169,6 @@ TEST_F(VirtualDeviceTest, ClockedModeStreamsBothFilesInRealTime)
     const auto elapsed = [&]
     { return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(); };
     const long blocks = run(state, SampleFloat32LSB, 4, [&] { return elapsed() > 0.2; });
-    EXPECT_GE(blocks, 4);
     EXPECT_LE(double(blocks), 2.0 * elapsed() * kRate / double(kBlock) + 2.0);
-    expectInputFile(state);
     expectOutputFile(output, SampleFloat32LSB, 4, blocks);
 }

@@ -2,7 +2,7 @@
 
 // A driver the tests control completely: its rate, channel layout, sample
 // type and block size come from a spec, and the test runs its blocks by hand
-// (runBlocks) on its own thread, filling inputs and reading outputs in the
+// (runBlocks) on its own thread, writing inputs and reading outputs in the
 // half-buffers the host was given. Built into the test driver modules; the
 // tests reach the object the host created through corvaneTestDriverCurrent()
 // and call only its inline members.
@@ -18,8 +18,7 @@ struct TestDriverSpec
 {
     const char* name;
     double rate;
-    long inputs;
-    long outputs;
+    long channels; // inputs and outputs each
     long blockSize;
     audiodev::SampleType sampleType;
     // Buffer switches arrive with "process now" false, as from a driver
@@ -33,8 +32,7 @@ class TestDriver : public audiodev::DriverBase
 public:
     explicit TestDriver(const TestDriverSpec& spec) : DriverBase(spec.name), m_spec(spec)
     {
-        m_numInputs = spec.inputs;
-        m_numOutputs = spec.outputs;
+        m_numInputs = m_numOutputs = spec.channels;
         m_blockSize = spec.blockSize;
         m_sampleType = spec.sampleType;
         setErrorText("Test driver refused to start");
@@ -107,10 +105,8 @@ public:
         return DriverBase::disposeBuffers();
     }
 
-    // --- Test controls (test thread) ---
-
-    // The half-buffer of a channel as the host was given it; nullptr for a
-    // channel the host did not ask for or after the buffers were disposed.
+    // Test controls, for the test's thread. The half-buffer of a channel as the host was given it;
+    // nullptr for a channel the host did not ask for or after the buffers were disposed.
     unsigned char* half(bool isInput, long channel, long index)
     {
         for (const audiodev::BufferInfo& info : m_infos)
@@ -120,27 +116,20 @@ public:
     }
     const audiodev::DriverCallbacks* callbacks() const { return m_callbacks.load(); }
 
-    // Runs `count` blocks, alternating halves; before each, `fill` may write
-    // the inputs of the half about to be switched. A deferring driver waits
-    // until the host has played each block.
-    template <typename Fill> void runBlocks(int count, Fill&& fill)
+    // Runs `count` blocks, alternating halves. A deferring driver waits
+    // (up to 5 s) until the host has played each block.
+    void runBlocks(int count)
     {
         for (int block = 0; block < count; ++block)
         {
-            fill(m_index);
             const int before = m_outputReadyCalls.load();
             callbacks()->bufferSwitch(m_index, !m_spec.deferBlocks);
-            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-            while (m_spec.deferBlocks && m_outputReadyCalls.load() == before &&
-                   std::chrono::steady_clock::now() < deadline)
+            for (int wait = 0; m_spec.deferBlocks && m_outputReadyCalls == before && wait < 50000;
+                 ++wait)
                 std::this_thread::sleep_for(std::chrono::microseconds(100));
             lastIndex = m_index;
             m_index ^= 1;
         }
-    }
-    void runBlocks(int count)
-    {
-        runBlocks(count, [](long) {});
     }
 
     TestDriverSpec m_spec;
