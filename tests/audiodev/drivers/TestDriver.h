@@ -18,7 +18,8 @@ struct TestDriverSpec
 {
     const char* name;
     double rate;
-    long channels; // inputs and outputs each
+    long inputs;
+    long outputs;
     long blockSize;
     audiodev::SampleType sampleType;
     // Buffer switches arrive with "process now" false, as from a driver
@@ -32,7 +33,8 @@ class TestDriver : public audiodev::DriverBase
 public:
     explicit TestDriver(const TestDriverSpec& spec) : DriverBase(spec.name), m_spec(spec)
     {
-        m_numInputs = m_numOutputs = spec.channels;
+        m_numInputs = spec.inputs;
+        m_numOutputs = spec.outputs;
         m_blockSize = spec.blockSize;
         m_sampleType = spec.sampleType;
         setErrorText("Test driver refused to start");
