@@ -85,7 +85,17 @@ public:
     void stop()
     {
         if (m_pid > 0 && kill(m_pid, SIGTERM) == 0)
-            waitpid(m_pid, nullptr, 0);
+        {
+            // A server that does not finish its shutdown within a few
+            // seconds is killed, so the test never waits on it for ever.
+            const bool ended =
+                waitFor([&] { return waitpid(m_pid, nullptr, WNOHANG) == m_pid; }, 5.0);
+            if (!ended)
+            {
+                kill(m_pid, SIGKILL);
+                waitpid(m_pid, nullptr, 0);
+            }
+        }
         m_pid = -1;
     }
 

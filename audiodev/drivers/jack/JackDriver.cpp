@@ -25,7 +25,8 @@ JackDriver::~JackDriver()
     if (m_watcher.joinable())
         m_watcher.join();
     std::lock_guard lock(m_clientMutex);
-    if (m_client != nullptr)
+    // A dead server's client is abandoned (see watch()).
+    if (m_client != nullptr && !m_serverGone.load())
         jack_client_close(m_client);
     m_client = nullptr;
 }
@@ -226,8 +227,8 @@ void JackDriver::shutdownCallback(jack_status_t, const char*, void* self)
     driver->m_watcherWake.set();
 }
 
-// Watcher thread: closes the client of a dead server (JACK forbids doing it
-// from its own threads) and asks the host to stop the stream.
+// Watcher thread: lets go of the client of a dead server and asks the host
+// to stop the stream (JACK forbids doing either from its own threads).
 void JackDriver::watch()
 {
     for (;;)
@@ -238,11 +239,11 @@ void JackDriver::watch()
         const DriverCallbacks* callbacks = nullptr;
         {
             std::lock_guard lock(m_clientMutex);
+            // The client of a dead server is abandoned, not closed: libjack
+            // can deadlock in jack_client_close once its server is gone,
+            // which would freeze the power switch. It costs a few kilobytes.
             if (m_serverGone.load() && m_client != nullptr)
-            {
-                jack_client_close(m_client);
                 m_client = nullptr;
-            }
             callbacks = m_callbacks;
         }
         if (callbacks != nullptr && callbacks->hostMessage != nullptr)
