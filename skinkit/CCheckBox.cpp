@@ -29,13 +29,7 @@ CCheckBox::~CCheckBox() = default;
 
 bool CCheckBox::LoadPicture(const PictureModule& module, int bitmapId)
 {
-    QPixmap picture = module.load(bitmapId);
-    if (picture.isNull())
-        return false;
-    m_picture = picture;
-    requestResize();
-    update();
-    return true;
+    return replacePicture(m_picture, module, bitmapId);
 }
 
 void CCheckBox::setchecked(bool checked)

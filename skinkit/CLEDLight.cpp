@@ -20,13 +20,7 @@ CLEDLight::~CLEDLight() = default;
 
 bool CLEDLight::LoadPicture(const PictureModule& module, int bitmapId)
 {
-    QPixmap picture = module.load(bitmapId);
-    if (picture.isNull())
-        return false;
-    m_picture = picture;
-    requestResize();
-    update();
-    return true;
+    return replacePicture(m_picture, module, bitmapId);
 }
 
 void CLEDLight::setlightened(bool lit)

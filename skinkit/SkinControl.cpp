@@ -1,5 +1,7 @@
 #include "skinkit/SkinControl.h"
 
+#include "skinkit/PictureModule.h"
+
 #include "skinkit/SkinCommand.h"
 
 SkinControl::SkinControl(QWidget* parent) : QWidget(parent)
@@ -30,6 +32,17 @@ void SkinControl::requestResize()
     m_bResizePending = true;
     if (m_bCreated)
         applyPendingResize();
+}
+
+bool SkinControl::replacePicture(QPixmap& picture, const PictureModule& module, int pictureId)
+{
+    QPixmap loaded = module.load(pictureId);
+    if (loaded.isNull())
+        return false;
+    picture = loaded;
+    requestResize();
+    update();
+    return true;
 }
 
 void SkinControl::applyPendingResize()

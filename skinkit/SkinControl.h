@@ -12,6 +12,9 @@
 
 #include <QWidget>
 
+class PictureModule;
+class QPixmap;
+
 class SkinControl : public QWidget
 {
     Q_OBJECT
@@ -35,6 +38,9 @@ protected:
     // Marks the control for resizing to sizeForPicture(); applied at once once
     // the control has been created, else at create() or the next paint.
     void requestResize();
+    // GUI thread. Loads a picture into `picture`, resizes and repaints; a
+    // missing picture keeps the old one and returns false.
+    bool replacePicture(QPixmap& picture, const PictureModule& module, int pictureId);
     void applyPendingResize();
     virtual QSize sizeForPicture() const = 0;
 
