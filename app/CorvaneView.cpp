@@ -191,7 +191,16 @@ bool CCorvaneView::event(QEvent* event)
 
 bool CCorvaneView::isOwnWidget(QObject* object) const
 {
-    for (auto* widget = qobject_cast<QWidget*>(object); widget; widget = widget->parentWidget())
+    // Only widgets shown inside the main window count: a dialog, message box
+    // or pop-up menu opened by a unit is a window of its own, and its keys
+    // (a typed path, Escape, arrows) must reach it, not move a fader.
+    auto* widget = qobject_cast<QWidget*>(object);
+    if (widget == nullptr || widget->window() != window())
+        return false;
+    // The main window itself has the keys when nothing in it holds the focus.
+    if (widget == window())
+        return true;
+    for (; widget; widget = widget->parentWidget())
         if (widget == this)
             return true;
     return false;
@@ -199,8 +208,8 @@ bool CCorvaneView::isOwnWidget(QObject* object) const
 
 bool CCorvaneView::eventFilter(QObject* watched, QEvent* event)
 {
-    // Every key press on the rack is taken here, so no control or shortcut
-    // sees it; the rack's own keys act.
+    // Every key press aimed at the rack in the main window is taken here, so
+    // no control or shortcut sees it; the rack's own keys act.
     if (event->type() == QEvent::KeyPress && isOwnWidget(watched))
     {
         auto* key = static_cast<QKeyEvent*>(event);

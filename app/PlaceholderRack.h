@@ -14,6 +14,9 @@ public:
                     QWidget* parent = nullptr);
 
     void CreateControls() override {}
-    // Audio thread: writes silence into the outputs it is given.
-    void Process(float** in, float** out, long numIn, long numOut, long frames) override;
+    // Audio thread: does nothing. The buffers it is handed belong to its
+    // caller: the mixer clears a source's channel buffers before the pull, and
+    // the post-processor's buffers are the device outputs, filtered in place,
+    // so writing silence here would mute the whole rack.
+    void Process(float*[], float*[], long, long, long) override {}
 };

@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QMessageBox>
 
 namespace
 {
@@ -123,6 +124,8 @@ void CAmpRack::OnCommand(int commandId, QWidget*)
         update();
         break;
     case ID_RATE:
+        if (m_bShowingDeviceRate)
+            break;
         m_settings.WriteInt("amp", "samplerate", m_rate.getitemindex(), 10);
         update();
         break;
@@ -133,44 +136,96 @@ void CAmpRack::OnCommand(int commandId, QWidget*)
 
 void CAmpRack::PowerOn()
 {
-    auto springBack = [this]
+    m_strPowerFailure.clear();
+    auto springBack = [this](const QString& reason)
     {
         m_power.SetStatus(false);
         m_asio.unloaddriver();
+        tellPowerFailure(reason);
     };
     const int deviceIndex = m_device.getitemindex();
     if (deviceIndex <= 0)
     {
-        springBack();
+        springBack(QStringLiteral("Choose an audio device, then press POWER."));
         return;
     }
+    const QString deviceName = m_device.itemText(deviceIndex);
     if (!m_asio.loaddriver(static_cast<unsigned>(deviceIndex - 1), &CAmpRack::EngineCallback,
                            reinterpret_cast<unsigned long>(this)))
     {
-        springBack();
+        springBack(QStringLiteral("%1 could not be opened: %2.")
+                       .arg(deviceName, QString::fromUtf8(m_asio.getErrorMessage())));
         return;
     }
-    const float rate = rateForIndex(m_rate.getitemindex());
-    if (!m_asio.setSampleRate(rate))
+    const float wanted = rateForIndex(m_rate.getitemindex());
+    if (!m_asio.setSampleRate(wanted))
     {
-        springBack();
-        return;
+        // A device clocked from outside (a JACK server) runs at its own rate:
+        // run at that one and show it, rather than refusing to play.
+        const float deviceRate = m_asio.getSampleRate();
+        if (deviceRate <= 0.0f || !m_asio.setSampleRate(deviceRate))
+        {
+            springBack(QStringLiteral("%1 cannot run at %2 Hz.")
+                           .arg(deviceName)
+                           .arg(static_cast<double>(wanted)));
+            return;
+        }
+        showRunningRate(deviceRate);
     }
-    m_fDeviceRate.store(m_asio.getSampleRate());
+    const float rate = m_asio.getSampleRate() > 0.0f ? m_asio.getSampleRate() : wanted;
+    m_fDeviceRate.store(rate);
     m_latency.setvalue(
         static_cast<int>((m_asio.getOutputLatency() + m_asio.getInputLatency()) / kLatencyDivisor));
     const long outputs = m_asio.getOutputChannels();
-    for (size_t channel = 0; channel < 4; ++channel)
-        m_lamps[channel].setlightened(outputs >= static_cast<long>(channel) + 1);
 
     if (RackProcessor* root = m_engine.chainRoot())
     {
         root->SetSampleRate(rate);
         root->m_bRunning = true;
     }
-    // A start the driver refuses goes unnoticed, as the unit has no way to show it.
-    m_asio.startaudio();
+    if (!m_asio.startaudio())
+    {
+        if (RackProcessor* root = m_engine.chainRoot())
+        {
+            root->SetSampleRate(0.0f);
+            root->m_bRunning = false;
+        }
+        m_latency.setvalue(0);
+        springBack(QStringLiteral("%1 did not start.").arg(deviceName));
+        return;
+    }
+    for (size_t channel = 0; channel < 4; ++channel)
+        m_lamps[channel].setlightened(outputs >= static_cast<long>(channel) + 1);
     m_bRunning = true;
+}
+
+void CAmpRack::showRunningRate(float rate)
+{
+    // The selector shows the rate that runs; the user's own choice stays
+    // stored, so another device still gets it.
+    for (int item = 0; item < m_rate.getcount(); ++item)
+    {
+        if (rateForIndex(item) == rate)
+        {
+            m_bShowingDeviceRate = true;
+            m_rate.setitemindex(item);
+            m_bShowingDeviceRate = false;
+            return;
+        }
+    }
+}
+
+void CAmpRack::tellPowerFailure(const QString& reason)
+{
+    m_strPowerFailure = reason;
+    if (!m_bTellUser)
+        return;
+    // Not modal: the rack keeps running behind it, and it never blocks power off.
+    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Corvane"), reason,
+                                QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    box->show();
 }
 
 void CAmpRack::PowerOff()

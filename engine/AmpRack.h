@@ -68,11 +68,19 @@ public:
 
     static float rateForIndex(int rateIndex);
 
+    // Why the last power on sprang back ("" when it worked).
+    const QString& powerFailure() const { return m_strPowerFailure; }
+    // Whether a failed power on also shows its reason in a message box
+    // (tests read powerFailure instead).
+    void setTellUser(bool tell) { m_bTellUser = tell; }
+
 protected:
     void OnCommand(int commandId, QWidget* notifyHandle) override;
 
 private:
     void updateCpuDisplay();
+    void showRunningRate(float rate);
+    void tellPowerFailure(const QString& reason);
 
     std::array<CVUMeter, 4> m_vuMeters;
     std::array<CLEDLight, 4> m_lamps;
@@ -89,4 +97,7 @@ private:
     EngineBlock m_engine;
     // The device's rate while running, read by the audio thread.
     std::atomic<double> m_fDeviceRate{0.0};
+    QString m_strPowerFailure;
+    bool m_bTellUser = true;
+    bool m_bShowingDeviceRate = false;
 };

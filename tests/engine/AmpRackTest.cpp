@@ -7,6 +7,7 @@
 #include "utilkit/Ini.h"
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <sndfile.h>
@@ -99,19 +100,44 @@ protected:
     QTemporaryDir m_folder;
 };
 
-TEST_F(AmpRackTest, PowerOnWithNoDeviceSpringsBack)
+TEST_F(AmpRackTest, PowerOnThatFailsSpringsBackAndSaysWhy)
 {
+    // No server of this name runs, so JACK cannot be opened.
+    const QByteArray server = qgetenv("JACK_DEFAULT_SERVER");
+    qputenv("JACK_DEFAULT_SERVER", "corvane-no-such-server");
     CAmpRack amp;
     amp.CreateControls();
     ChainRoot root;
     amp.SetChain(&root, nullptr);
     EXPECT_EQ(amp.deviceSelector().itemText(0), "None");
     EXPECT_EQ(amp.rateSelector().getcount(), 3);
-    amp.powerSwitch().SetStatus(true);
-    amp.PowerOn();
-    EXPECT_FALSE(amp.powerSwitch().getStatus());
-    EXPECT_FALSE(amp.m_bRunning);
-    EXPECT_TRUE(root.rates.empty());
+    int jack = -1;
+    for (int item = 0; item < amp.deviceSelector().getcount(); ++item)
+        if (amp.deviceSelector().itemText(item) == "JACK")
+            jack = item;
+    ASSERT_GT(jack, 0);
+
+    const std::pair<int, QString> cases[] = {
+        {0, "Choose an audio device, then press POWER."},
+        {jack, "JACK could not be opened: No JACK server is running."}};
+    for (const auto& [device, reason] : cases)
+    {
+        amp.deviceSelector().setitemindex(device);
+        amp.powerSwitch().SetStatus(true);
+        amp.PowerOn();
+        EXPECT_FALSE(amp.powerSwitch().getStatus());
+        EXPECT_FALSE(amp.m_bRunning);
+        EXPECT_TRUE(root.rates.empty());
+        EXPECT_EQ(amp.powerFailure(), reason);
+        // The user reads it in a box that does not block the rack.
+        auto boxes = amp.findChildren<QMessageBox*>();
+        ASSERT_FALSE(boxes.empty());
+        EXPECT_EQ(boxes.back()->text(), reason);
+        EXPECT_FALSE(boxes.back()->isModal());
+        boxes.back()->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    qputenv("JACK_DEFAULT_SERVER", server);
 }
 
 TEST_F(AmpRackTest, StreamsThroughTheChainAtTheChosenRate)
