@@ -8,6 +8,13 @@
 
 #include <sys/resource.h>
 
+std::unique_ptr<CMainFrame> createCorvaneWindow()
+{
+    auto frame = std::make_unique<CMainFrame>();
+    frame->view()->OnInitialUpdate();
+    return frame;
+}
+
 int runCorvane(int argc, char** argv)
 {
     QApplication application(argc, argv);
@@ -17,10 +24,9 @@ int runCorvane(int argc, char** argv)
     if (!instance.acquireOrTellUser())
         return 1;
 
-    CMainFrame frame;
-    frame.view()->OnInitialUpdate();
+    const std::unique_ptr<CMainFrame> frame = createCorvaneWindow();
     // Live audio wants the CPU first; refused silently without the permission.
     setpriority(PRIO_PROCESS, 0, -10);
-    frame.show();
+    frame->show();
     return QApplication::exec();
 }

@@ -1,0 +1,300 @@
+#include "support/WholeRack.h"
+
+#include "app/CorvaneApp.h"
+#include "app/CorvaneView.h"
+#include "app/MainFrame.h"
+#include "engine/AmpRack.h"
+#include "mixer/MixerRack.h"
+#include "mixer/MixerSettings.h"
+#include "players/MP3Rack.h"
+#include "skinkit/CMCombo.h"
+#include "skinkit/CMyButton.h"
+#include "utilkit/Ini.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QTest>
+#include <QTimer>
+#include <sndfile.h>
+
+#include <chrono>
+
+namespace wholerack
+{
+
+namespace
+{
+int argumentCount = 1;
+char argumentZero[] = "corvane";
+char* arguments[] = {argumentZero, nullptr};
+
+// How long a pop-up or dialog may take to appear.
+constexpr int kAppearMs = 5000;
+
+// Waits, with the event loop running, until `ready` holds or the time is up.
+bool waitFor(const std::function<bool()>& ready, int milliseconds)
+{
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    while (!ready())
+    {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        QTest::qWait(5);
+    }
+    return true;
+}
+// What a window manager does with a new dialog or box: makes it active, so
+// it has the keyboard.
+void activate(QWidget* window)
+{
+    window->activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(window, kAppearMs));
+}
+} // namespace
+
+Recording readWav(const std::string& path)
+{
+    Recording recording;
+    SF_INFO info{};
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+    if (file == nullptr)
+        return recording;
+    std::vector<float> interleaved(static_cast<size_t>(info.frames * info.channels));
+    const sf_count_t frames = sf_readf_float(file, interleaved.data(), info.frames);
+    sf_close(file);
+    recording.sampleRate = info.samplerate;
+    recording.channels.assign(static_cast<size_t>(info.channels),
+                              std::vector<float>(static_cast<size_t>(frames)));
+    for (sf_count_t frame = 0; frame < frames; ++frame)
+        for (int channel = 0; channel < info.channels; ++channel)
+            recording.channels[static_cast<size_t>(channel)][static_cast<size_t>(frame)] =
+                interleaved[static_cast<size_t>(frame * info.channels + channel)];
+    return recording;
+}
+
+void WholeRackTest::SetUpTestSuite()
+{
+    if (!QApplication::instance())
+        new QApplication(argumentCount, arguments);
+}
+
+void WholeRackTest::SetUp()
+{
+    ASSERT_TRUE(m_folder.isValid());
+    ASSERT_TRUE(m_config.isValid());
+    qputenv("XDG_CONFIG_HOME", m_config.path().toUtf8());
+    // The Virtual Device keeps real time unless a test asks otherwise, so the
+    // players' workers see what a sound card would give them.
+    unsetenv("CORVANE_VIRTUAL_FAST");
+    unsetenv("CORVANE_VIRTUAL_OUTPUTS");
+    setenv("CORVANE_VIRTUAL_BLOCK_SIZE", "256", 1);
+    setenv("CORVANE_VIRTUAL_OUTPUT_FILE", deviceOutput().c_str(), 1);
+}
+
+void WholeRackTest::TearDown()
+{
+    if (m_frame)
+        closeAnswering(true);
+    m_frame.reset();
+    unsetenv("CORVANE_VIRTUAL_OUTPUT_FILE");
+}
+
+void WholeRackTest::start()
+{
+    m_frame.reset();
+    m_frame = createCorvaneWindow();
+    m_frame->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_frame.get()));
+    m_frame->activateWindow();
+}
+
+bool WholeRackTest::closeAnswering(bool yes)
+{
+    bool asked = false;
+    QTimer::singleShot(
+        0,
+        [&]
+        {
+            waitFor([] { return QApplication::activeModalWidget() != nullptr; }, kAppearMs);
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr)
+                return;
+            asked = true;
+            activate(box);
+            // Answered from the keyboard: the question has its keys.
+            // Y and N are the buttons' mnemonics; a box takes them plain.
+            QTest::keyClick(box, yes ? Qt::Key_Y : Qt::Key_N);
+            waitFor([box] { return !box->isVisible(); }, 1000);
+            if (box->isVisible())
+            {
+                ADD_FAILURE() << "the exit question did not take its keys";
+                box->button(yes ? QMessageBox::Yes : QMessageBox::No)->click();
+            }
+        });
+    const bool closed = m_frame->close();
+    EXPECT_TRUE(asked) << "closing did not ask";
+    if (closed)
+        m_frame.reset();
+    return closed;
+}
+
+CCorvaneView& WholeRackTest::view()
+{
+    return *m_frame->view();
+}
+
+CAmpRack& WholeRackTest::amplifier()
+{
+    return *view().amplifier();
+}
+
+CMixerRack& WholeRackTest::mixer()
+{
+    return *view().mixer();
+}
+
+CMP3Rack& WholeRackTest::mp3Player()
+{
+    return *view().mp3Player();
+}
+
+void WholeRackTest::click(QWidget& control)
+{
+    QTest::mouseClick(&control, Qt::LeftButton, {}, control.rect().center());
+}
+
+bool WholeRackTest::choose(CMCombo& selector, const QString& item)
+{
+    bool found = false;
+    QTimer::singleShot(0,
+                       [&]
+                       {
+                           waitFor([] { return QApplication::activePopupWidget() != nullptr; },
+                                   kAppearMs);
+                           auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+                           if (menu == nullptr)
+                               return;
+                           const int items = static_cast<int>(menu->actions().size());
+                           for (int step = 0; step <= items; ++step)
+                           {
+                               const QAction* active = menu->activeAction();
+                               if (active != nullptr && active->text() == item)
+                               {
+                                   found = true;
+                                   QTest::keyClick(menu, Qt::Key_Return);
+                                   return;
+                               }
+                               QTest::keyClick(menu, Qt::Key_Down);
+                           }
+                           QTest::keyClick(menu, Qt::Key_Escape);
+                           // Keys that never reached the menu must not leave it open.
+                           if (menu->isVisible())
+                           {
+                               ADD_FAILURE() << "the pop-up menu did not take its keys";
+                               menu->close();
+                           }
+                       });
+    // The arrow is the selector's right end.
+    QTest::mouseClick(&selector, Qt::LeftButton, {},
+                      QPoint(selector.width() - 3, selector.height() / 2));
+    return found;
+}
+
+void WholeRackTest::typeToMainWindow(const QString& keys)
+{
+    QWidget* target = QApplication::focusWidget();
+    if (target == nullptr || target->window() != m_frame.get())
+        target = m_frame.get();
+    QTest::keyClicks(target, keys);
+}
+
+bool WholeRackTest::typeIntoFileDialog(QWidget& opener, const QString& typed)
+{
+    bool typedIn = false;
+    QTimer::singleShot(
+        0,
+        [&]
+        {
+            waitFor(
+                [] {
+                    return qobject_cast<QFileDialog*>(QApplication::activeModalWidget()) != nullptr;
+                },
+                kAppearMs);
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (dialog == nullptr)
+                return;
+            auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+            if (name == nullptr)
+            {
+                dialog->reject();
+                return;
+            }
+            typedIn = true;
+            // Typed key by key into the focused field of the
+            // active dialog, as a person does.
+            activate(dialog);
+            name->setFocus();
+            QWidget* focused = QApplication::focusWidget();
+            QTest::keyClicks(focused ? focused : name, typed);
+            QTest::keyClick(focused ? focused : name, Qt::Key_Return);
+            if (dialog->isVisible())
+                dialog->reject();
+        });
+    click(opener);
+    // What the dialog gave reaches the panel through posted news.
+    waitMs(100);
+    return typedIn;
+}
+
+QString WholeRackTest::quotedPaths(const std::vector<std::string>& paths)
+{
+    QStringList quoted;
+    for (const std::string& path : paths)
+        quoted << '"' + QString::fromStdString(path) + '"';
+    return quoted.join(' ');
+}
+
+bool WholeRackTest::powerOn(const QString& device, const QString& rate)
+{
+    CAmpRack& amp = amplifier();
+    if (!choose(amp.deviceSelector(), device) || !choose(amp.rateSelector(), rate))
+        return false;
+    click(amp.powerSwitch());
+    return amp.powerSwitch().getStatus() && amp.m_bRunning;
+}
+
+void WholeRackTest::powerOff()
+{
+    if (amplifier().powerSwitch().getStatus())
+        click(amplifier().powerSwitch());
+}
+
+void WholeRackTest::waitMs(int milliseconds)
+{
+    QTest::qWait(milliseconds);
+}
+
+std::string WholeRackTest::mixerSnapshot()
+{
+    const QString path = m_folder.filePath("mixer-snapshot.ini");
+    QFile::remove(path);
+    CIni snapshot(path.toStdString());
+    mixer_settings::SaveMixerSettings(snapshot, mixer().engine().controls());
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll().toStdString();
+}
+
+std::string WholeRackTest::settingsPath() const
+{
+    return (m_config.path() + "/corvane/rackdata5.ini").toStdString();
+}
+
+} // namespace wholerack
