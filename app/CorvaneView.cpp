@@ -1,8 +1,8 @@
 #include "app/CorvaneView.h"
 
-#include "app/PlaceholderRack.h"
 #include "app/RackMessages.h"
 #include "app/RackUnit.h"
+#include "app/RackUnitFactory.h"
 #include "engine/AmpRack.h"
 #include "mixer/MixerRack.h"
 #include "players/MP3Rack.h"
@@ -22,7 +22,7 @@ constexpr int kRackHeight = rack::kDefaultSlotCount * rack::kSlotHeight;
 
 CCorvaneView::CCorvaneView(QWidget* parent) : QWidget(parent)
 {
-    m_settings.SetPathName("rackdata5.ini");
+    m_settings.SetPathName(rack::kSettingsFileName);
     m_background.load(QStringLiteral(":/corvane/146.png"));
     setAutoFillBackground(false);
     setFocusPolicy(Qt::StrongFocus);
@@ -40,31 +40,17 @@ CCorvaneView::~CCorvaneView()
     qApp->removeEventFilter(this);
     shutdownEngine();
     // Reverse of construction: the amplifier first, the pads last.
-    for (std::size_t index :
-         {rack::Amplifier, rack::Mixer, rack::DualEffect, rack::Instrument, rack::CDPlayer,
-          rack::Recorder, rack::MP3Player, rack::GraphicEQ, rack::LoopPlayer, rack::SoundFX})
-        m_ownedUnits[index].reset();
+    for (auto unit = rack::kConstructionOrder.rbegin(); unit != rack::kConstructionOrder.rend();
+         ++unit)
+        m_ownedUnits[*unit].reset();
     m_midiIn.Close();
 }
 
 void CCorvaneView::createUnits()
 {
-    // Construction order: pads, loop, equaliser, MP3, recorder, CD,
-    // instrument, effect, mixer, amplifier.
-    for (std::size_t index :
-         {rack::SoundFX, rack::LoopPlayer, rack::GraphicEQ, rack::MP3Player, rack::Recorder,
-          rack::CDPlayer, rack::Instrument, rack::DualEffect, rack::Mixer, rack::Amplifier})
+    for (rack::RackUnitIndex index : rack::kConstructionOrder)
     {
-        const auto& info = rack::kRackUnits[index];
-        if (index == rack::Amplifier)
-            m_ownedUnits[index] = std::make_unique<CAmpRack>(this);
-        else if (index == rack::Mixer)
-            m_ownedUnits[index] = std::make_unique<CMixerRack>(this);
-        else if (index == rack::MP3Player)
-            m_ownedUnits[index] = std::make_unique<CMP3Rack>(this);
-        else
-            m_ownedUnits[index] = std::make_unique<PlaceholderRack>(
-                info.backgroundId, QString::fromUtf8(info.name), info.height, this);
+        m_ownedUnits[index] = rack::createRackUnit(index, this);
         m_units[index] = m_ownedUnits[index].get();
     }
 }
@@ -75,9 +61,7 @@ void CCorvaneView::OnInitialUpdate()
     for (std::size_t index = 0; index < rack::RackUnitCount; ++index)
         m_units[index]->m_nPos = m_layout.position(index);
     relayout();
-    for (std::size_t index :
-         {rack::Amplifier, rack::Mixer, rack::DualEffect, rack::Instrument, rack::CDPlayer,
-          rack::Recorder, rack::MP3Player, rack::GraphicEQ, rack::LoopPlayer, rack::SoundFX})
+    for (rack::RackUnitIndex index : rack::kControlCreationOrder)
         m_units[index]->CreateControls();
     // The chain is fixed from here on: the mixer pulls its sources, the
     // amplifier runs the mixer and then the equaliser.

@@ -78,8 +78,7 @@ private:
     bool isOwnWidget(QObject* object) const;
 
     midi::CMIDIInDevice m_midiIn;
-    // Units in construction order pads … amplifier are destroyed in reverse,
-    // so the amplifier (which owns the device) goes first.
+    // Destroyed in reverse of the registry's construction order.
     std::array<std::unique_ptr<CRackUnit>, rack::RackUnitCount> m_ownedUnits;
     std::array<CRackUnit*, rack::RackUnitCount> m_units{};
     CIni m_settings;

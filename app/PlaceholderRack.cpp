@@ -1,9 +1,8 @@
 #include "app/PlaceholderRack.h"
 
-PlaceholderRack::PlaceholderRack(int backgroundId, const QString& name, int heightInSlots,
-                                 QWidget* parent)
-    : CRackUnit(backgroundId, parent)
+PlaceholderRack::PlaceholderRack(rack::RackUnitIndex index, QWidget* parent)
+    : CRackUnit(rack::kRackUnits[index].backgroundId, parent)
 {
-    m_strName = name;
-    m_nHeight = heightInSlots;
+    m_strName = QString::fromUtf8(rack::kRackUnits[index].name);
+    m_nHeight = rack::kRackUnits[index].height;
 }

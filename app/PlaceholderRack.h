@@ -1,17 +1,18 @@
 #pragma once
 
 // PlaceholderRack: a unit whose panel is not built yet. It shows its
-// background and name, processes nothing, and moves like any other unit.
+// background and name from the registry, processes nothing, and moves like
+// any other unit.
 
 #include "app/RackUnit.h"
+#include "app/RackUnitTable.h"
 
 class PlaceholderRack : public CRackUnit
 {
     Q_OBJECT
 
 public:
-    PlaceholderRack(int backgroundId, const QString& name, int heightInSlots,
-                    QWidget* parent = nullptr);
+    PlaceholderRack(rack::RackUnitIndex index, QWidget* parent = nullptr);
 
     void CreateControls() override {}
     // Audio thread: does nothing. The buffers it is handed belong to its

@@ -5,35 +5,35 @@
 #include <QLinearGradient>
 #include <QPainter>
 
-// Units' layout tables are included here as they arrive.
+// The rack's registry gives every unit; units' layout tables are included
+// here as they arrive.
+#include "app/RackUnitTable.h"
 #include "engine/AmpLayout.h"
 #include "mixer/MixerLayout.h"
 #include "players/MP3Layout.h"
 
 const std::vector<UnitBackground>& UnitBackgrounds::units()
 {
-    static const std::vector<UnitBackground> table = {
-        {132, "Amplifier", 2}, {144, "Mixer", 4},      {136, "Dual Effecter", 1},
-        {148, "VSTi", 2},      {180, "MP3 Player", 1}, {155, "CD Player", 1},
-        {170, "Recorder", 1},  {193, "Graphic EQ", 2}, {198, "Loop Player", 2},
-        {200, "SoundFX", 2},
-    };
+    static const std::vector<UnitBackground> table = []
+    {
+        std::vector<UnitBackground> units;
+        for (const rack::RackUnitInfo& info : rack::kRackUnits)
+            units.push_back({info.backgroundId, info.name, info.height});
+        return units;
+    }();
     return table;
 }
 
 const panel::PanelLayout* UnitBackgrounds::layoutFor(int pictureId)
 {
-    switch (pictureId)
-    {
-    case 132:
+    using rack::kRackUnits;
+    if (pictureId == kRackUnits[rack::Amplifier].backgroundId)
         return &amp_layout::panelLayout;
-    case 144:
+    if (pictureId == kRackUnits[rack::Mixer].backgroundId)
         return &mixer_layout::panelLayout;
-    case 180:
+    if (pictureId == kRackUnits[rack::MP3Player].backgroundId)
         return &mp3_layout::panelLayout;
-    default:
-        return nullptr;
-    }
+    return nullptr;
 }
 
 QImage UnitBackgrounds::draw(const UnitBackground& unit)

@@ -25,7 +25,7 @@ struct UnitBackground
 class UnitBackgrounds
 {
 public:
-    // Every unit of the rack, with its picture id and height in slots.
+    // Every unit of the rack's registry, with its picture id and height in slots.
     static const std::vector<UnitBackground>& units();
     // The unit's own layout, or null while it has none (placeholder).
     static const panel::PanelLayout* layoutFor(int pictureId);
