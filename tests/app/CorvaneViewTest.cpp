@@ -7,6 +7,7 @@
 #include "engine/AmpRack.h"
 #include "mixer/MixerRack.h"
 #include "players/MP3Rack.h"
+#include "support/RackTest.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -23,30 +24,7 @@ namespace
 
 using namespace rack;
 
-int argumentCount = 1;
-char argumentZero[] = "corvane-view-test";
-char* arguments[] = {argumentZero, nullptr};
-
-class CorvaneViewTest : public ::testing::Test
-{
-protected:
-    static void SetUpTestSuite()
-    {
-        if (!QApplication::instance())
-            new QApplication(argumentCount, arguments);
-    }
-    void SetUp() override
-    {
-        ASSERT_TRUE(m_config.isValid());
-        qputenv("XDG_CONFIG_HOME", m_config.path().toUtf8());
-    }
-    std::string settingsPath() const
-    {
-        return (m_config.path() + "/corvane/rackdata5.ini").toStdString();
-    }
-
-    QTemporaryDir m_config;
-};
+using CorvaneViewTest = testkit::RackTest;
 
 TEST_F(CorvaneViewTest, FirstStartWritesTheDefaultStack)
 {
@@ -204,31 +182,6 @@ TEST_F(CorvaneViewTest, KeysMapToTheirRackActions)
     expectAction(Qt::Key_M, KeyActionKind::None, 0, 0);
     expectAction(Qt::Key_P, KeyActionKind::None, 0, 0);
     EXPECT_EQ(keyActionFor(Qt::Key_3, true).kind, KeyActionKind::None) << "keypad digits";
-}
-
-TEST_F(CorvaneViewTest, ClosingAsksAndNoKeepsCorvaneRunning)
-{
-    CMainFrame frame;
-    frame.view()->OnInitialUpdate();
-    frame.show();
-
-    // The real question, answered No.
-    QString asked;
-    QTimer::singleShot(0,
-                       [&]
-                       {
-                           auto* box =
-                               qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-                           ASSERT_NE(box, nullptr);
-                           asked = box->text();
-                           box->button(QMessageBox::No)->click();
-                       });
-    EXPECT_FALSE(frame.close());
-    EXPECT_EQ(asked, "Are sure to exit Corvane");
-    EXPECT_TRUE(frame.isVisible());
-
-    frame.view()->m_askExit = [] { return true; };
-    EXPECT_TRUE(frame.close());
 }
 
 TEST_F(CorvaneViewTest, OnlyOneInstanceRuns)

@@ -1,5 +1,6 @@
 #include "app/RackUnit.h"
 #include "app/RackMessages.h"
+#include "support/RackTest.h"
 
 #include <QApplication>
 #include <QMenu>
@@ -39,19 +40,7 @@ public:
     std::vector<std::pair<CRackUnit*, bool>> moves;
 };
 
-int argumentCount = 1;
-char argumentZero[] = "rack-unit-test";
-char* arguments[] = {argumentZero, nullptr};
-
-class RackUnitTest : public ::testing::Test
-{
-protected:
-    static void SetUpTestSuite()
-    {
-        if (!QApplication::instance())
-            new QApplication(argumentCount, arguments);
-    }
-};
+using RackUnitTest = testkit::RackTest;
 
 TEST_F(RackUnitTest, StartsStoppedAndSizedToItsBackground)
 {

@@ -3,6 +3,7 @@
 // selections kept in the settings file.
 
 #include "engine/AmpRack.h"
+#include "support/RackTest.h"
 #include "support/RealtimeTrap.h"
 #include "utilkit/Ini.h"
 
@@ -20,10 +21,6 @@
 
 namespace
 {
-
-int argumentCount = 1;
-char argumentZero[] = "amp-rack-test";
-char* arguments[] = {argumentZero, nullptr};
 
 // Stands in for the mixer: writes a constant into every output and counts blocks.
 class ChainRoot : public RackProcessor
@@ -63,18 +60,12 @@ private:
     std::atomic<int> m_blocks{0};
 };
 
-class AmpRackTest : public ::testing::Test
+class AmpRackTest : public testkit::RackTest
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        if (!QApplication::instance())
-            new QApplication(argumentCount, arguments);
-    }
     void SetUp() override
     {
-        ASSERT_TRUE(m_folder.isValid());
-        qputenv("XDG_CONFIG_HOME", m_folder.path().toUtf8());
+        testkit::RackTest::SetUp();
         setenv("CORVANE_VIRTUAL_FAST", "1", 1);
         setenv("CORVANE_VIRTUAL_BLOCK_SIZE", "256", 1);
         unsetenv("CORVANE_VIRTUAL_OUTPUTS");

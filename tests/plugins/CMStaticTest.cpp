@@ -3,6 +3,7 @@
 
 #include "plugins/CMStatic.h"
 #include "skinkit/CommandReceiver.h"
+#include "support/RackTest.h"
 
 #include <QApplication>
 #include <QImage>
@@ -16,23 +17,7 @@
 namespace
 {
 
-QApplication& testApplication()
-{
-    static int argc = 1;
-    static char name[] = "plugins_test";
-    static char* argv[] = {name, nullptr};
-    // Never destroyed: it must outlive every static of the test program.
-    static QApplication* application = new QApplication(argc, argv);
-    return *application;
-}
-
-class ApplicationEnvironment : public ::testing::Environment
-{
-public:
-    void SetUp() override { testApplication(); }
-};
-::testing::Environment* const applicationEnvironment =
-    ::testing::AddGlobalTestEnvironment(new ApplicationEnvironment);
+using testkit::application;
 
 // A panel of one solid colour that records commands.
 class Panel : public CommandReceiver<QWidget>
@@ -61,7 +46,7 @@ class StaticTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        testApplication();
+        application();
         display.create(&panel, QRect(10, 5, 180, 20));
         display.SetTextFont(QStringLiteral("Tahoma"), 13, 700, skinkit::rgb(0x08, 0xCE, 0xDE));
     }

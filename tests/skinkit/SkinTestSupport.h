@@ -4,6 +4,7 @@
 // records every command it receives, and synthetic mouse and wheel events.
 
 #include "skinkit/CommandReceiver.h"
+#include "support/RackTest.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -18,23 +19,8 @@
 
 inline QApplication& testApplication()
 {
-    static int argc = 1;
-    static char name[] = "skinkit_test";
-    static char* argv[] = {name, nullptr};
-    // Never destroyed: it must outlive every static of the test program.
-    static QApplication* application = new QApplication(argc, argv);
-    return *application;
+    return testkit::application();
 }
-
-// Fixtures hold widgets as members, so the application must exist before any
-// test object is built.
-class ApplicationEnvironment : public ::testing::Environment
-{
-public:
-    void SetUp() override { testApplication(); }
-};
-inline ::testing::Environment* const applicationEnvironment =
-    ::testing::AddGlobalTestEnvironment(new ApplicationEnvironment);
 
 struct RecordedCommand
 {

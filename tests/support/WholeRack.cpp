@@ -29,10 +29,6 @@ namespace wholerack
 
 namespace
 {
-int argumentCount = 1;
-char argumentZero[] = "corvane";
-char* arguments[] = {argumentZero, nullptr};
-
 // How long a pop-up or dialog may take to appear.
 constexpr int kAppearMs = 5000;
 
@@ -78,17 +74,10 @@ Recording readWav(const std::string& path)
     return recording;
 }
 
-void WholeRackTest::SetUpTestSuite()
-{
-    if (!QApplication::instance())
-        new QApplication(argumentCount, arguments);
-}
-
 void WholeRackTest::SetUp()
 {
+    testkit::RackTest::SetUp();
     ASSERT_TRUE(m_folder.isValid());
-    ASSERT_TRUE(m_config.isValid());
-    qputenv("XDG_CONFIG_HOME", m_config.path().toUtf8());
     // The Virtual Device keeps real time unless a test asks otherwise, so the
     // players' workers see what a sound card would give them.
     unsetenv("CORVANE_VIRTUAL_FAST");
@@ -138,7 +127,7 @@ bool WholeRackTest::closeAnswering(bool yes)
             }
         });
     const bool closed = m_frame->close();
-    EXPECT_TRUE(asked) << "closing did not ask";
+    EXPECT_TRUE(asked) << "closing did not ask \"Are sure to exit Corvane\"";
     if (closed)
         m_frame.reset();
     return closed;
@@ -290,11 +279,6 @@ std::string WholeRackTest::mixerSnapshot()
     if (!file.open(QIODevice::ReadOnly))
         return {};
     return file.readAll().toStdString();
-}
-
-std::string WholeRackTest::settingsPath() const
-{
-    return (m_config.path() + "/corvane/rackdata5.ini").toStdString();
 }
 
 } // namespace wholerack

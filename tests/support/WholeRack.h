@@ -9,6 +9,8 @@
 //
 // Threads: GUI thread (the test's own).
 
+#include "support/RackTest.h"
+
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -39,10 +41,9 @@ struct Recording
 // Empty channels when the file cannot be read.
 Recording readWav(const std::string& path);
 
-class WholeRackTest : public ::testing::Test
+class WholeRackTest : public testkit::RackTest
 {
 protected:
-    static void SetUpTestSuite();
     // A fresh settings folder; the Virtual Device writes to deviceOutput().
     void SetUp() override;
     void TearDown() override;
@@ -86,10 +87,8 @@ protected:
     }
     // The "Mixer" section as the mixer would save it now.
     std::string mixerSnapshot();
-    std::string settingsPath() const;
 
     QTemporaryDir m_folder;
-    QTemporaryDir m_config;
     std::unique_ptr<CMainFrame> m_frame;
 };
 

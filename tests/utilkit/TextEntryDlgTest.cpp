@@ -1,4 +1,5 @@
 #include "utilkit/TextEntryDlg.h"
+#include "support/RackTest.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -10,10 +11,6 @@
 
 namespace
 {
-
-int argumentCount = 1;
-char argumentZero[] = "text-entry-test";
-char* arguments[] = {argumentZero, nullptr};
 
 // Answers the prompt that is about to open: types text and confirms or cancels.
 void answerPrompt(const QString& text, bool confirm, QString* seenInitial)
@@ -35,8 +32,7 @@ void answerPrompt(const QString& text, bool confirm, QString* seenInitial)
 
 TEST(TextEntryDlg, ReturnsOneAndTheTextOnlyWhenConfirmed)
 {
-    if (!QApplication::instance())
-        new QApplication(argumentCount, arguments);
+    testkit::application();
 
     CTextEntryDlg prompt;
     QString initial;
