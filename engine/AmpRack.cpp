@@ -1,9 +1,10 @@
 #include "engine/AmpRack.h"
 
+#include "app/PanelControls.h"
 #include "app/RackUnitTable.h"
 #include "engine/AmpLayout.h"
+#include "engine/AmpSettings.h"
 #include "platform/Denormals.h"
-#include "skinkit/PictureModule.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -11,27 +12,17 @@
 
 namespace
 {
-constexpr int kLampPicture = 133;
-constexpr int kLedPicture = 135;
-constexpr int kLedCells = 13;
-constexpr int kPowerPicture = 145;
-constexpr int kTickPicture = 151;
 // Refresh of the CPU display.
 constexpr int kCpuPeriodMs = 1000;
 // Latency figures are shown in hundreds of frames.
 constexpr long kLatencyDivisor = 100;
-
-QRect at(amp_layout::Point point, int width = 1, int height = 1)
-{
-    return QRect(point.x, point.y, width, height);
-}
 } // namespace
 
 CAmpRack::CAmpRack(QWidget* parent)
     : CommandReceiver<CRackUnit>(rack::kRackUnits[rack::Amplifier].backgroundId, parent)
 {
-    m_settings.SetPathName("rackdata5.ini");
-    m_strName = QStringLiteral("Amplifier");
+    m_settings.SetPathName(rack::kSettingsFileName);
+    m_strName = QString::fromUtf8(rack::kRackUnits[rack::Amplifier].name);
     m_nHeight = rack::kRackUnits[rack::Amplifier].height;
     connect(&m_cpuTimer, &QTimer::timeout, this, &CAmpRack::updateCpuDisplay);
 }
@@ -53,45 +44,26 @@ float CAmpRack::rateForIndex(int rateIndex)
     return 44100.0f;
 }
 
+std::array<PanelControlRef, amp_layout::ControlCount> CAmpRack::controlRefs()
+{
+    return {&m_vuMeters[0], &m_vuMeters[1], &m_vuMeters[2], &m_vuMeters[3], &m_lamps[0],
+            &m_lamps[1],    &m_lamps[2],    &m_lamps[3],    &m_power,       &m_tick,
+            &m_device,      &m_rate,        &m_latency,     &m_cpu};
+}
+
 void CAmpRack::CreateControls()
 {
-    const PictureModule pictures = PictureModule::corvane();
-    for (size_t channel = 0; channel < 4; ++channel)
-    {
-        m_vuMeters[channel].create(
-            this, at(amp_layout::vuMeters[channel], amp_layout::vuWidth, amp_layout::vuHeight), 0);
-        m_lamps[channel].create(this, at(amp_layout::lamps[channel]), 0);
-        m_lamps[channel].LoadPicture(pictures, kLampPicture);
-    }
-    m_power.create(this, at(amp_layout::powerSwitch), ID_POWER);
-    m_power.LoadPicture(pictures, kPowerPicture);
-    m_power.setparentwnd(this);
-    m_tick.create(this, at(amp_layout::tickSwitch), 0);
-    m_tick.LoadPicture(pictures, kTickPicture);
+    panel_controls::createControls(*this, amp_layout::controls, controlRefs());
 
-    m_device.create(
-        this, at(amp_layout::deviceSelector, amp_layout::selectorWidth, amp_layout::selectorHeight),
-        ID_DEVICE);
-    m_device.setparentwnd(this);
     QStringList drivers{QStringLiteral("None")};
     for (unsigned index = 0; index < m_asio.getDriverNum(); ++index)
         drivers << QString::fromUtf8(m_asio.getDriverName(index));
     m_device.setitems(drivers);
-
-    m_rate.create(
-        this, at(amp_layout::rateSelector, amp_layout::selectorWidth, amp_layout::selectorHeight),
-        ID_RATE);
-    m_rate.setparentwnd(this);
     m_rate.setitems(QStringList{QStringLiteral("44100HZ"), QStringLiteral("48000HZ"),
                                 QStringLiteral("96000HZ")});
-
-    m_latency.create(this, at(amp_layout::latencyDisplay), 0);
-    m_latency.LoadPicture(pictures, kLedPicture, kLedCells);
     m_latency.setnumblank(3);
     m_latency.setmaxvalue(999);
     m_latency.setvalue(0);
-    m_cpu.create(this, at(amp_layout::cpuDisplay), 0);
-    m_cpu.LoadPicture(pictures, kLedPicture, kLedCells);
     m_cpu.setnumblank(2);
     m_cpu.setmaxvalue(99);
     m_cpu.setvalue(0);
@@ -99,8 +71,11 @@ void CAmpRack::CreateControls()
     m_cpuTimer.start(kCpuPeriodMs);
 
     // An index outside the selector's items is ignored by the selector.
-    m_device.setitemindex(m_settings.GetInt("amp", "asiodevice", 0, 10));
-    m_rate.setitemindex(m_settings.GetInt("amp", "samplerate", 0, 10));
+    m_chosen = RestoreAmpSettings(m_settings);
+    m_bRestoring = true;
+    m_device.setitemindex(m_chosen.deviceIndex);
+    m_rate.setitemindex(m_chosen.rateIndex);
+    m_bRestoring = false;
     update();
 }
 
@@ -120,13 +95,12 @@ void CAmpRack::OnCommand(int commandId, QWidget*)
             PowerOff();
         break;
     case ID_DEVICE:
-        m_settings.WriteInt("amp", "asiodevice", m_device.getitemindex(), 10);
-        update();
-        break;
     case ID_RATE:
-        if (m_bShowingDeviceRate)
+        // A rate shown because the device runs at it is not the user's choice.
+        if (m_bRestoring || m_bShowingDeviceRate)
             break;
-        m_settings.WriteInt("amp", "samplerate", m_rate.getitemindex(), 10);
+        m_chosen = {m_device.getitemindex(), m_rate.getitemindex()};
+        SaveAmpSettings(m_settings, m_chosen);
         update();
         break;
     default:
@@ -170,7 +144,7 @@ void CAmpRack::PowerOn()
                            .arg(static_cast<double>(wanted)));
             return;
         }
-        showRunningRate(deviceRate);
+        showRate(indexForRate(deviceRate));
     }
     const float rate = m_asio.getSampleRate() > 0.0f ? m_asio.getSampleRate() : wanted;
     m_fDeviceRate.store(rate);
@@ -199,20 +173,21 @@ void CAmpRack::PowerOn()
     m_bRunning = true;
 }
 
-void CAmpRack::showRunningRate(float rate)
+int CAmpRack::indexForRate(float rate)
+{
+    for (int item = 0; item < 3; ++item)
+        if (rateForIndex(item) == rate)
+            return item;
+    return -1;
+}
+
+void CAmpRack::showRate(int rateIndex)
 {
     // The selector shows the rate that runs; the user's own choice stays
-    // stored, so another device still gets it.
-    for (int item = 0; item < m_rate.getcount(); ++item)
-    {
-        if (rateForIndex(item) == rate)
-        {
-            m_bShowingDeviceRate = true;
-            m_rate.setitemindex(item);
-            m_bShowingDeviceRate = false;
-            return;
-        }
-    }
+    // stored, and comes back at power off.
+    m_bShowingDeviceRate = true;
+    m_rate.setitemindex(rateIndex);
+    m_bShowingDeviceRate = false;
 }
 
 void CAmpRack::tellPowerFailure(const QString& reason)
@@ -242,6 +217,8 @@ void CAmpRack::PowerOff()
         root->m_bRunning = false;
     }
     m_power.SetStatus(false);
+    if (m_rate.getitemindex() != m_chosen.rateIndex)
+        showRate(m_chosen.rateIndex);
 }
 
 long CAmpRack::EngineCallback(float** in, float** out, long numIn, long numOut, long frames, long,

@@ -10,8 +10,11 @@
 // GUI thread. Power on and off happen only on the GUI thread, and the chain's
 // rate and run flags change only while the device is stopped.
 
+#include "app/PanelControls.h"
 #include "app/RackUnit.h"
 #include "audiodev/MASIO.h"
+#include "engine/AmpLayout.h"
+#include "engine/AmpSettings.h"
 #include "engine/EngineBlock.h"
 #include "skinkit/CLED.h"
 #include "skinkit/CLEDLight.h"
@@ -32,9 +35,9 @@ class CAmpRack : public CommandReceiver<CRackUnit>
     Q_OBJECT
 
 public:
-    static constexpr int ID_POWER = 150;
-    static constexpr int ID_DEVICE = 155;
-    static constexpr int ID_RATE = 156;
+    static constexpr int ID_POWER = amp_layout::kPowerCommand;
+    static constexpr int ID_DEVICE = amp_layout::kDeviceCommand;
+    static constexpr int ID_RATE = amp_layout::kRateCommand;
 
     explicit CAmpRack(QWidget* parent = nullptr);
     ~CAmpRack() override;
@@ -66,7 +69,12 @@ public:
     CMASIO& device() { return m_asio; }
     const EngineBlock& engine() const { return m_engine; }
 
+    // The controls in the layout table's row order.
+    std::array<PanelControlRef, amp_layout::ControlCount> controlRefs();
+
     static float rateForIndex(int rateIndex);
+    // The selector item of a rate, -1 for a rate it does not list.
+    static int indexForRate(float rate);
 
     // Why the last power on sprang back ("" when it worked).
     const QString& powerFailure() const { return m_strPowerFailure; }
@@ -79,7 +87,7 @@ protected:
 
 private:
     void updateCpuDisplay();
-    void showRunningRate(float rate);
+    void showRate(int rateIndex);
     void tellPowerFailure(const QString& reason);
 
     std::array<CVUMeter, 4> m_vuMeters;
@@ -100,4 +108,7 @@ private:
     QString m_strPowerFailure;
     bool m_bTellUser = true;
     bool m_bShowingDeviceRate = false;
+    bool m_bRestoring = false;
+    // The device and rate the user chose, as stored.
+    AmpSettings m_chosen;
 };

@@ -281,10 +281,15 @@ QImage PanelPainter::paint(const panel::PanelLayout& layout)
 
     for (const panel::PanelFootprint& footprint : layout.footprints)
         paintFootprint(painter, footprint);
+    for (const panel::PanelControl& control : layout.controls)
+        paintFootprint(painter, control.footprint);
     if (layout.title != nullptr && layout.title[0] != '\0')
         paintTitle(painter, QString::fromUtf8(layout.title));
     for (const panel::PanelLabel& label : layout.labels)
         paintLabel(painter, label);
+    for (const panel::PanelControl& control : layout.controls)
+        if (control.label.text != nullptr)
+            paintLabel(painter, control.label);
     painter.end();
     return image;
 }

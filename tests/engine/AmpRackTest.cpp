@@ -3,6 +3,7 @@
 // selections kept in the settings file.
 
 #include "engine/AmpRack.h"
+#include "support/PanelChecks.h"
 #include "support/RackTest.h"
 #include "support/RealtimeTrap.h"
 #include "utilkit/Ini.h"
@@ -263,11 +264,12 @@ TEST_F(AmpRackTest, OverloadIsClippedButMeteredAboveFullScale)
         ASSERT_NEAR(sample, 1.0f, 1e-6f);
 }
 
-TEST_F(AmpRackTest, SelectionsAreStoredAndRestored)
+TEST_F(AmpRackTest, PanelIsBuiltFromItsLayoutAndKeepsItsSelections)
 {
     {
         CAmpRack amp;
         amp.CreateControls();
+        testkit::expectControlsOnTheirRows(amp_layout::controls, amp.controlRefs());
         amp.deviceSelector().setitemindex(amp.deviceSelector().getcount() - 1);
         amp.rateSelector().setitemindex(2);
     }
