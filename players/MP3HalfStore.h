@@ -66,9 +66,6 @@ public:
     // Audio thread. Writes frames samples to each output; what cannot be
     // played (a late half, the time after the last half) is silence.
     ReadResult read(float* left, float* right, size_t frames) noexcept;
-    // Audio thread, or any thread while the reader is stopped: the reader has
-    // played the stream's last half.
-    bool streamFinished() const { return m_bStreamFinished; }
 
     // Times the reader reached a half that was not refilled yet.
     uint64_t lateRefills() const { return m_lateRefills.load(std::memory_order_relaxed); }

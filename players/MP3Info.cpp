@@ -333,7 +333,9 @@ void CMP3Info::Reset()
 bool CMP3Info::Read(const std::string& path)
 {
     Reset();
-    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so a named pipe given as a file cannot hang the open;
+    // only regular files are read.
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (descriptor < 0)
         return false;
     struct stat status;

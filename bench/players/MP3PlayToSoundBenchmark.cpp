@@ -58,8 +58,8 @@ std::string tenMinuteFile()
         for (float& sample : samples)
             sample += noise(random);
         mp3test::writeFile(
-            file,
-            mp3test::encodeMp3(samples, {.sampleRate = fileRate, .bitrateKbps = fileBitrate}).bytes);
+            file, mp3test::encodeMp3(samples, {.sampleRate = fileRate, .bitrateKbps = fileBitrate})
+                      .bytes);
         return file;
     }();
     return path;

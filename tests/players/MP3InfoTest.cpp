@@ -7,6 +7,7 @@
 #include "players/ID3v2Tag.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <random>
 
@@ -341,6 +342,9 @@ TEST(MP3InfoTest, TruncatedRandomEmptyAndMissingFiles)
                   0);
     }
     EXPECT_FALSE(info.Read(folder.folder()));
+    // A named pipe is not waited on.
+    ASSERT_EQ(::mkfifo(folder.path("pipe.mp3").c_str(), 0600), 0);
+    EXPECT_FALSE(info.Read(folder.path("pipe.mp3")));
 }
 
 } // namespace

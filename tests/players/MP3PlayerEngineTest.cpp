@@ -102,13 +102,22 @@ TEST_F(MP3PlayerEngineTest, ConvertedRatesKeepPitchLevelAndLengthToTheLastHalf)
         mp3test::Bytes before;
     };
     // 8000 Hz on 96000 Hz converts at ratio 12, beyond the three-fold room of
-    // a converted half; 22050 Hz is MPEG 2; behind a 12000-byte ID3v2 tag the
-    // tag reader sees no header (rate 0) and the decoder's rate decides.
-    const Case cases[] = {{{8000, 2, 24}, 96000.0f, {}},
-                          {{22050, 2, 64}, 48000.0f, {}},
-                          {{48000, 2, 128}, 44100.0f, {}},
-                          {{32000, 2, 96}, 96000.0f, {}},
-                          {{44100, 2, 128}, 48000.0f, mp3test::makeId3v2Tag(12000, "Cover")}};
+    // a converted half; 22050 Hz is MPEG 2; behind 12000 bytes of junk the
+    // tag reader sees no header (rate 0) and the decoder's rate decides;
+    // behind a cover-art tag the tag reader finds the rate.
+    const mp3test::Bytes junk = mp3test::junkBytes();
+    mp3test::Bytes farJunk;
+    for (int copy = 0; copy < 60; ++copy)
+        farJunk.insert(farJunk.end(), junk.begin(), junk.end());
+    const Case cases[] = {
+        {{8000, 2, 24}, 96000.0f, {}},
+        {{22050, 2, 64}, 48000.0f, {}},
+        {{48000, 2, 128}, 44100.0f, {}},
+        {{32000, 2, 96}, 96000.0f, {}},
+        {{44100, 2, 128}, 48000.0f, farJunk},
+        {{44100, 2, 128},
+         48000.0f,
+         mp3test::makeId3v2Tag({{"APIC", mp3test::randomBytes(200000, 5)}}, {.version = 4})}};
     for (const Case& pair : cases)
     {
         SCOPED_TRACE(testing::Message() << pair.file.sampleRate << " on " << pair.deviceRate);
