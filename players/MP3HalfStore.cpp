@@ -18,10 +18,11 @@ bool MP3HalfStore::claimForRefill(int half)
                                                         std::memory_order_acquire);
 }
 
-void MP3HalfStore::publish(int half, bool converted, size_t endIndex)
+void MP3HalfStore::publish(int half, bool converted, size_t endIndex, bool lastOfStream)
 {
     Half& target = m_halves[half];
     target.m_bConverted = converted;
+    target.m_bLastOfStream = lastOfStream;
     target.endIndex = std::min(endIndex, converted ? target.converted.size() : target.raw.size());
     target.state.store(HalfState::Ready, std::memory_order_release);
 }
@@ -33,6 +34,7 @@ void MP3HalfStore::rewind()
     m_nReadingHalf = 0;
     m_nReadIndex = 0;
     m_bWaitingForLateHalf = false;
+    m_bStreamFinished = false;
 }
 
 MP3HalfStore::ReadResult MP3HalfStore::read(float* left, float* right, size_t frames) noexcept
@@ -44,6 +46,12 @@ MP3HalfStore::ReadResult MP3HalfStore::read(float* left, float* right, size_t fr
     while (written < frames)
     {
         Half& half = m_halves[m_nReadingHalf];
+        if (m_bStreamFinished)
+        {
+            std::fill(left + written, left + frames, 0.0f);
+            std::fill(right + written, right + frames, 0.0f);
+            break;
+        }
         if (half.state.load(std::memory_order_acquire) != HalfState::Ready)
         {
             if (!m_bWaitingForLateHalf)
@@ -72,7 +80,9 @@ MP3HalfStore::ReadResult MP3HalfStore::read(float* left, float* right, size_t fr
 
         if (m_nReadIndex + 1 >= half.endIndex)
         {
-            // This half is played out: hand it back and go on in the other.
+            // This half is played out: hand it back and go on in the other,
+            // unless it ended the stream.
+            m_bStreamFinished = half.m_bLastOfStream;
             half.state.store(HalfState::Consumed, std::memory_order_release);
             ++result.halvesFinished;
             m_nReadingHalf ^= 1;

@@ -11,6 +11,11 @@
 // refill: it is counted and the reader plays silence until the half arrives,
 // never stale or half-written samples.
 //
+// The half that holds the end of a stream is published as its last: it ends
+// at its last decoded frame, and once the reader has played it the reader
+// hands it back at once (so the filler learns the stream is over) and plays
+// silence, not the other half, until the store is rewound.
+//
 // Threads: read() runs on the audio thread and never allocates, locks or
 // waits. The fill side runs on the thread that holds the player's decoder
 // lock. rewind() only while the reader is stopped.
@@ -45,7 +50,8 @@ public:
     bool claimForRefill(int half);
     // Hands a filled half to the reader, which plays endIndex floats of it
     // from the converted buffer when converted is set, else from the raw one.
-    void publish(int half, bool converted, size_t endIndex);
+    // lastOfStream: nothing follows it; endIndex may then be 0.
+    void publish(int half, bool converted, size_t endIndex, bool lastOfStream = false);
     HalfState state(int half) const { return m_halves[half].state.load(std::memory_order_acquire); }
 
     // While the reader is stopped: both halves go to the filler and the reader
@@ -58,7 +64,7 @@ public:
         int halvesFinished = 0;
     };
     // Audio thread. Writes frames samples to each output; what cannot be
-    // played (a late half) is silence.
+    // played (a late half, the time after the last half) is silence.
     ReadResult read(float* left, float* right, size_t frames) noexcept;
 
     // Times the reader reached a half that was not refilled yet.
@@ -72,6 +78,7 @@ private:
         std::vector<float> converted;
         std::atomic<HalfState> state{HalfState::Filling};
         bool m_bConverted = false;
+        bool m_bLastOfStream = false;
         size_t endIndex = 0;
     };
 
@@ -80,5 +87,6 @@ private:
     int m_nReadingHalf = 0;
     size_t m_nReadIndex = 0;
     bool m_bWaitingForLateHalf = false;
+    bool m_bStreamFinished = false;
     std::atomic<uint64_t> m_lateRefills{0};
 };

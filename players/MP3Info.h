@@ -1,19 +1,23 @@
 #pragma once
 
 // CMP3Info: what the MP3 player needs to know about a file before playing it:
-// the ID3v1 tag at the end (title, artist, album, year, comment, track, genre)
-// and, from a walk over the MPEG audio frame headers, the stream's version,
-// layer, sample rate, channel mode, average bitrate, frame count and duration.
+// the ID3v1 tag at the end (title, artist, album, year, comment, track, genre),
+// artist and title from an ID3v2 tag at the start and, from a walk over the
+// MPEG audio frame headers behind that tag, the stream's version, layer,
+// sample rate, channel mode, average bitrate, frame count and duration.
 //
-// It opens the file itself, reads it sequentially (4 header bytes per visited
-// frame, seeking over the rest) and closes it again; it never decodes audio.
-// Text fields hold the tag's bytes as they stand (ID3v1 text is Latin-1).
+// It opens the file itself, reads it through one large buffer (the walk looks
+// at the 4 header bytes of each visited frame) and closes it again; it never
+// decodes audio. The ID3v1 fields hold the tag's bytes as they stand (Latin-1);
+// the ID3v2 artist and title are UTF-8.
 //
 // Threads: one thread at a time per object (the player's load thread). Never
 // used on the audio thread: it does file I/O.
 
-#include <cstdio>
+#include <cstdint>
 #include <string>
+
+class MP3FileWindow;
 
 class CMP3Info
 {
@@ -40,6 +44,10 @@ public:
     unsigned GetFlags() const { return m_nFlags; }
     const std::string& GetArtist() const { return m_strArtist; }
     const std::string& GetTitle() const { return m_strTitle; }
+    // TPE1 and TIT2 (TP1 and TT2 in version 2.2) of the first ID3v2 tag, UTF-8;
+    // empty when the file has no such tag or frame.
+    const std::string& GetId3v2Artist() const { return m_strId3v2Artist; }
+    const std::string& GetId3v2Title() const { return m_strId3v2Title; }
     const std::string& GetAlbum() const { return m_strAlbum; }
     const std::string& GetComment() const { return m_strComment; }
     const std::string& GetYear() const { return m_strYear; }
@@ -64,13 +72,18 @@ public:
     static constexpr int maximumHeaderSearchTries = 10000;
 
 private:
-    void WalkFrames(std::FILE* file);
-    void ReadId3v1(std::FILE* file);
+    // Reads the text of the first ID3v2 tag; returns where the audio starts,
+    // behind every tag that fits in the file.
+    uint64_t SkipId3v2Tags(MP3FileWindow& file);
+    void WalkFrames(MP3FileWindow& file, uint64_t audioStart);
+    void ReadId3v1(MP3FileWindow& file);
 
     std::string m_strPath;
     unsigned m_nFlags;
     std::string m_strArtist;
     std::string m_strTitle;
+    std::string m_strId3v2Artist;
+    std::string m_strId3v2Title;
     std::string m_strAlbum;
     std::string m_strComment;
     std::string m_strYear;

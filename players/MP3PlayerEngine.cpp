@@ -47,8 +47,12 @@ std::string latin1ToUtf8(const std::string& latin1)
     return utf8;
 }
 
+// "artist-title" from the ID3v2 tag if it names a title, else from the
+// ID3v1 tag, else the entry's name.
 std::string titleFor(const CMP3Info& info, const std::string& entryName)
 {
+    if (!info.GetId3v2Title().empty())
+        return info.GetId3v2Artist() + "-" + info.GetId3v2Title();
     if (info.GetTitle().empty())
         return entryName;
     return latin1ToUtf8(info.GetArtist()) + "-" + latin1ToUtf8(info.GetTitle());
@@ -115,6 +119,7 @@ void MP3PlayerEngine::setListener(MP3PlayerListener* listener)
 void MP3PlayerEngine::play()
 {
     std::lock_guard transport(m_transportMutex);
+    m_nFailedLoadsInARow = 0;
     playLocked();
 }
 
@@ -223,7 +228,8 @@ void MP3PlayerEngine::startLocked()
         m_bDecoderEndOfFile = false;
         ++m_nSession;
         m_store.rewind();
-        // A decoding error here shows at the next refill, which stops playback.
+        // A stream that ends here (a short file, a decoding error) ends at
+        // its last decoded frame, and the refill after it stops playback.
         fillHalfLocked(0);
         fillHalfLocked(1);
         m_nDurationSeconds.store(m_info.GetDuration());
@@ -262,17 +268,20 @@ double MP3PlayerEngine::fileSampleRateLocked() const
 // Load thread (the first two fills) or refill worker, holding m_decoderMutex.
 MP3PlayerEngine::FillOutcome MP3PlayerEngine::fillHalfLocked(int half)
 {
-    float* raw = m_store.rawHalf(half);
-    std::fill(raw, raw + MP3HalfStore::halfFloats, 0.0f);
-    // The half after the one that met the end of the stream has been played:
-    // the file is over.
+    // The reader has played the stream's last half: the file is over.
     if (m_bEndReached)
     {
-        m_store.publish(half, false, MP3HalfStore::halfFloats);
+        m_store.publish(half, false, 0, true);
         return FillOutcome::StopPlayback;
     }
+    // The stream ended in the fill before: this half would follow the last
+    // one, and the reader never gets to it.
     if (m_bDecoderEndOfFile)
+    {
         m_bEndReached = true;
+        m_store.publish(half, false, 0, true);
+        return FillOutcome::Continue;
+    }
 
     const float currentDeviceRate = m_unit.GetSampleRate();
     if (currentDeviceRate > 0.0f)
@@ -289,31 +298,34 @@ MP3PlayerEngine::FillOutcome MP3PlayerEngine::fillHalfLocked(int half)
                                           deviceRate / sizingRate, halfFrames, convertedCapacity)
                                     : halfFrames;
 
+    float* raw = m_store.rawHalf(half);
     const MP3StreamDecoder::Result decoded =
         m_decoder.decode(raw, static_cast<size_t>(framesToDecode) * 2);
-    FillOutcome outcome = FillOutcome::Continue;
-    if (decoded.outcome == MP3StreamDecoder::Outcome::Error)
-        outcome = FillOutcome::StopPlayback;
-    else if (decoded.outcome == MP3StreamDecoder::Outcome::StreamEnded)
+    // A decoder that cannot go on ends the stream where its output ends, as
+    // the end of the file does.
+    const bool streamEnded = decoded.outcome != MP3StreamDecoder::Outcome::Filled;
+    if (streamEnded)
         m_bDecoderEndOfFile = true;
+    const long decodedFrames = static_cast<long>(decoded.floatsWritten / 2);
 
-    // What was not decoded stays silence: a half always plays in full.
+    // The half ends at its last decoded frame: at the end of the stream no
+    // silence is added, so the next entry of play-all follows at once.
     const double fileRate = fileSampleRateLocked();
     if (MP3RateConverter::conversionNeeded(fileRate, deviceRate))
     {
         const double ratio = deviceRate / fileRate;
         const long inputFrames =
-            std::min(framesToDecode,
+            std::min(decodedFrames,
                      MP3RateConverter::inputFramesThatFit(ratio, halfFrames, convertedCapacity));
         const long generated = m_converter.convert(raw, inputFrames, m_store.convertedHalf(half),
-                                                   convertedCapacity, ratio);
-        m_store.publish(half, true, static_cast<size_t>(generated) * 2);
+                                                   convertedCapacity, ratio, streamEnded);
+        m_store.publish(half, true, static_cast<size_t>(generated) * 2, streamEnded);
     }
     else
     {
-        m_store.publish(half, false, static_cast<size_t>(framesToDecode) * 2);
+        m_store.publish(half, false, static_cast<size_t>(decodedFrames) * 2, streamEnded);
     }
-    return outcome;
+    return FillOutcome::Continue;
 }
 
 // ---------------------------------------------------------------------------
@@ -333,7 +345,9 @@ void MP3PlayerEngine::postLoadRequest(int index)
 void MP3PlayerEngine::loadThreadMain()
 {
     platform::setCurrentThreadName("mp3 loader");
-    platform::setCurrentThreadPriority(platform::ThreadPriority::Lowest);
+    // Someone waits for every load: at a lower priority it starves behind any
+    // busy process, and Play takes seconds to sound.
+    platform::setCurrentThreadPriority(platform::ThreadPriority::Normal);
     while (true)
     {
         LoadRequest request;
@@ -364,7 +378,7 @@ void MP3PlayerEngine::performLoad(const LoadRequest& request)
         return;
     }
     CMP3Info info;
-    const bool readable = info.Read(path);
+    const bool readable = info.Read(path) && MP3StreamDecoder::decodesAudio(path);
     std::FILE* file = readable ? std::fopen(path.c_str(), "rb") : nullptr;
 
     std::lock_guard transport(m_transportMutex);
@@ -377,9 +391,12 @@ void MP3PlayerEngine::performLoad(const LoadRequest& request)
     }
     if (file == nullptr)
     {
+        // Missing, empty or not MP3: nothing can play.
         setTitle(failedText);
+        skipFailedEntryLocked();
         return;
     }
+    m_nFailedLoadsInARow = 0;
     stopLocked(StopReason::Replace);
     {
         std::lock_guard decoder(m_decoderMutex);
@@ -389,6 +406,19 @@ void MP3PlayerEngine::performLoad(const LoadRequest& request)
     setTitle(titleFor(info, name));
     m_bFileOpen = true;
     startLocked();
+}
+
+// Load thread, holding m_transportMutex. Play-all keeps the music going past
+// an entry that cannot play, but goes round the list at most once.
+void MP3PlayerEngine::skipFailedEntryLocked()
+{
+    if (!m_bPlayAll.load() || m_bUserStop.load() || m_bShuttingDown.load() ||
+        ++m_nFailedLoadsInARow >= m_playlist.lastIndex())
+        return;
+    m_playlist.advanceCurrent();
+    notifyPlaylist();
+    m_bSelectionPending.store(true);
+    playLocked();
 }
 
 // ---------------------------------------------------------------------------
@@ -655,19 +685,16 @@ void MP3PlayerEngine::readSettings(const CIni& settings)
     notifyPlaylist();
 }
 
-// GUI thread, at exit.
+// GUI thread: when the playlist changes, and at exit.
 void MP3PlayerEngine::writeSettings(CIni& settings) const
 {
     settings.WriteString(settingsSection, "lastopen", m_playlist.lastOpenPath());
-    // Stale entries of a longer list go first; a damaged count cannot make
-    // this run longer than the list can ever be.
+    // Each write replaces the file, so the entries go first, then the count,
+    // then what is left of a longer list: a crash half-way leaves a list that
+    // reads, never an emptied one. A damaged count cannot make this run
+    // longer than the list can ever be.
     const int storedCount =
         std::clamp(settings.GetInt(settingsSection, "count", 0), 0, MP3Playlist::capacity - 1);
-    for (int index = 0; index <= storedCount; ++index)
-    {
-        settings.DeleteKey(settingsSection, "name" + std::to_string(index));
-        settings.DeleteKey(settingsSection, "list" + std::to_string(index));
-    }
     const std::vector<std::string> names = m_playlist.names();
     const std::vector<std::string> paths = m_playlist.paths();
     for (size_t index = 0; index < names.size(); ++index)
@@ -675,6 +702,12 @@ void MP3PlayerEngine::writeSettings(CIni& settings) const
         settings.WriteString(settingsSection, "name" + std::to_string(index), names[index]);
         settings.WriteString(settingsSection, "list" + std::to_string(index), paths[index]);
     }
-    settings.WriteInt(settingsSection, "count", static_cast<int>(names.size()) - 1);
+    const int count = static_cast<int>(names.size()) - 1;
+    settings.WriteInt(settingsSection, "count", count);
     settings.WriteInt(settingsSection, "lastplay", m_playlist.currentIndex());
+    for (int index = count + 1; index <= storedCount; ++index)
+    {
+        settings.DeleteKey(settingsSection, "name" + std::to_string(index));
+        settings.DeleteKey(settingsSection, "list" + std::to_string(index));
+    }
 }

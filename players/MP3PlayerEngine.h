@@ -20,10 +20,12 @@
 // - audio thread: process() only; never allocates, locks or waits. At a half
 //   switch it marks the half Consumed and releases a semaphore (a futex wake).
 // - GUI or MIDI thread: transport and playlist operations, settings.
-// - load thread (lowest priority): reads the tag and stream information,
-//   opens the file, starts playback with the first two fills.
-// - refill worker (normal priority): fills played-out halves; at the end of a
-//   file it stops playback and, in play-all mode, asks for the next entry.
+// - load thread (normal priority: a user waits for it): reads the tag and
+//   stream information, checks that the file decodes, opens it, starts
+//   playback with the first two fills.
+// - refill worker (normal priority): fills played-out halves; once the reader
+//   has played the half that ends the file it stops playback and, in play-all
+//   mode, asks for the next entry.
 // A transport mutex orders the transport operations, a decoder mutex the
 // decoder and store filling; the audio thread takes neither.
 
@@ -75,7 +77,7 @@ public:
     void setShowRemaining(bool showRemaining);
 
     // Settings, section "MP3": GUI thread. readSettings at control creation,
-    // writeSettings at exit.
+    // writeSettings when the playlist changes and at exit.
     void readSettings(const CIni& settings);
     void writeSettings(CIni& settings) const;
 
@@ -145,6 +147,7 @@ private:
 
     void loadThreadMain();
     void performLoad(const LoadRequest& request);
+    void skipFailedEntryLocked();
     void refillThreadMain();
     void refillConsumedHalves();
     void stopAtEndOfTrack(uint64_t session);
@@ -172,6 +175,8 @@ private:
     // Transport: load thread, refill worker, GUI and MIDI threads.
     std::mutex m_transportMutex;
     bool m_bFileOpen = false;
+    // Loads that failed since the last one that played, or the last Play.
+    int m_nFailedLoadsInARow = 0;
 
     // Decoding: guarded by m_decoderMutex.
     mutable std::mutex m_decoderMutex;

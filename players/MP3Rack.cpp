@@ -68,13 +68,7 @@ CMP3Rack::~CMP3Rack()
     m_engine.setListener(nullptr);
     m_timeTimer.stop();
     m_levelDriver.stop();
-    // A unit whose settings were never read must not overwrite them with an
-    // empty playlist.
-    if (m_bControlsCreated)
-    {
-        CIni settings(kSettingsFile);
-        m_engine.writeSettings(settings);
-    }
+    savePlaylist();
     // m_engine, the last member, goes first: it stops playback and joins its
     // load thread and refill worker.
 }
@@ -206,6 +200,7 @@ void CMP3Rack::OnCommand(int commandId, QWidget*)
         break;
     case ID_REMOVE:
         m_engine.removeSelected();
+        savePlaylist();
         break;
     case ID_PLAYLIST:
         // A refill shows the engine's own selection; only the user's choice
@@ -235,6 +230,17 @@ void CMP3Rack::addFiles()
     for (const QString& path : chosen)
         paths.push_back(path.toStdString());
     m_engine.addFiles(paths);
+    savePlaylist();
+}
+
+void CMP3Rack::savePlaylist()
+{
+    CORVANE_ASSERT_GUI_THREAD();
+    // A unit whose settings were never read must not overwrite them.
+    if (!m_bControlsCreated)
+        return;
+    CIni settings(kSettingsFile);
+    m_engine.writeSettings(settings);
 }
 
 void CMP3Rack::updateTimeDisplay()

@@ -6,6 +6,7 @@
 // state, the title text, the playlist in the selector, the time once a second
 // and the two peak meters. Playlist and last-open folder are kept in section
 // "MP3" of the settings file: read when the controls are created, written
+// whenever Open or Remove changes the list (so a crash loses nothing) and
 // when the unit goes away.
 //
 // Threads: Process runs on the audio thread (forwards to the engine and feeds
@@ -107,6 +108,8 @@ private:
     void showTransport();
     void refillPlaylistSelector();
     void addFiles();
+    // Writes the playlist to the settings file.
+    void savePlaylist();
 
     CMyButton m_pause;
     CMyButton m_open;

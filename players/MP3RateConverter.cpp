@@ -32,20 +32,22 @@ void MP3RateConverter::reset()
 }
 
 long MP3RateConverter::convert(const float* input, long inputFrames, float* output,
-                               long outputCapacityFrames, double ratio)
+                               long outputCapacityFrames, double ratio, bool endOfInput)
 {
-    if (m_state == nullptr || inputFrames <= 0)
+    if (m_state == nullptr || inputFrames < 0 || (inputFrames == 0 && !endOfInput))
         return 0;
     long generated = 0;
     long used = 0;
-    while (used < inputFrames && generated < outputCapacityFrames)
+    // At the end of the input the converter is called until it has given
+    // out everything it held back.
+    while ((used < inputFrames || endOfInput) && generated < outputCapacityFrames)
     {
         SRC_DATA request{};
         request.data_in = input + used * stereo;
         request.input_frames = inputFrames - used;
         request.data_out = output + generated * stereo;
         request.output_frames = outputCapacityFrames - generated;
-        request.end_of_input = 0;
+        request.end_of_input = endOfInput ? 1 : 0;
         request.src_ratio = ratio;
         if (src_process(m_state, &request) != 0)
             break;

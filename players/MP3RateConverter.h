@@ -24,9 +24,11 @@ public:
 
     // Converts inputFrames stereo frames at ratio = device rate / file rate
     // into output, at most outputCapacityFrames; returns the frames written.
-    // Input that does not fit is dropped and counted.
+    // Input that does not fit is dropped and counted. endOfInput: this is the
+    // stream's last input, so the frames the converter holds back for its
+    // look-ahead come out too; reset() before the next stream.
     long convert(const float* input, long inputFrames, float* output, long outputCapacityFrames,
-                 double ratio);
+                 double ratio, bool endOfInput = false);
 
     size_t droppedInputFrames() const { return m_droppedInputFrames; }
 

@@ -153,3 +153,16 @@ void MP3StreamDecoder::drain()
     if (m_file != nullptr)
         std::fseek(m_file, 0, SEEK_SET);
 }
+
+bool MP3StreamDecoder::decodesAudio(const std::string& path)
+{
+    MP3StreamDecoder probe;
+    probe.adoptFile(std::fopen(path.c_str(), "rb"));
+    if (!probe.hasFile())
+        return false;
+    probe.begin();
+    // One stereo frame is proof enough: the decoder gives nothing before its
+    // first valid frame.
+    float firstFrame[2];
+    return probe.decode(firstFrame, 2).floatsWritten > 0;
+}

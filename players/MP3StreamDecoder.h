@@ -12,6 +12,7 @@
 #include "madxlib/madx.h"
 
 #include <cstdio>
+#include <string>
 #include <vector>
 
 class MP3StreamDecoder
@@ -47,6 +48,10 @@ public:
     // Empties the decoder: feeds it the end of the file, discards what it
     // still gives, ends it, and moves the file back to its start.
     void drain();
+
+    // Whether the decoder finds audio in the file at path: false for a file
+    // it cannot open, an empty one, or one of another kind (no frame decodes).
+    static bool decodesAudio(const std::string& path);
 
     // The stream's rate once the decoder has seen a frame, else 0.
     long streamSampleRate() const { return m_status.sample_rate; }

@@ -56,10 +56,13 @@ protected:
         QCoreApplication::processEvents();
     }
 
+    // leadIn: seconds of silence before the tone, which keep the tracks of
+    // a playlist apart in a recording (play-all leaves no gap of its own).
     std::string encodeFile(const std::string& name, double seconds, double leftHz, double rightHz,
-                           const Bytes& tag = {})
+                           const Bytes& tag = {}, double leadIn = 0.0)
     {
-        return m_files.write(name, {encodeTone(seconds, leftHz, rightHz).bytes, tag});
+        return m_files.write(
+            name, {encodeTone(seconds, leftHz, rightHz, {.leadInSeconds = leadIn}).bytes, tag});
     }
 
     QTemporaryDir m_config;
@@ -139,15 +142,11 @@ struct Track
     double seconds; // 0: not checked
 };
 
-// The stretches where a 48000 Hz recording sounds (above 0.05, split by 10 ms
-// of silence) begin with `tracks`, and hold nothing more unless `more`. Each
-// keeps pitch and level with no gap or jump over its first two seconds, its
-// whole and its last two seconds (50 ms codec edges left out), and lasts its
-// seconds within 100 frames.
-inline void expectTracks(const std::vector<float>& samples, const std::vector<Track>& tracks,
-                         double level, bool more = false)
+// The stretches [begin, end) where a 48000 Hz recording sounds: above 0.05,
+// split by 10 ms of silence.
+inline std::vector<std::pair<size_t, size_t>> soundingStretches(const std::vector<float>& samples)
 {
-    constexpr size_t silence = 480, edge = 2400, twoSeconds = 96000;
+    constexpr size_t silence = 480;
     std::vector<std::pair<size_t, size_t>> stretches;
     size_t lastLoud = 0;
     for (size_t index = 0; index < samples.size(); ++index)
@@ -158,6 +157,18 @@ inline void expectTracks(const std::vector<float>& samples, const std::vector<Tr
             stretches.emplace_back(index, index);
         stretches.back().second = lastLoud = index + 1;
     }
+    return stretches;
+}
+
+// The sounding stretches of a 48000 Hz recording begin with `tracks`, and
+// hold nothing more unless `more`. Each keeps pitch and level with no gap or
+// jump over its first two seconds, its whole and its last two seconds (50 ms
+// codec edges left out), and lasts its seconds within 100 frames.
+inline void expectTracks(const std::vector<float>& samples, const std::vector<Track>& tracks,
+                         double level, bool more = false)
+{
+    constexpr size_t edge = 2400, twoSeconds = 96000;
+    const std::vector<std::pair<size_t, size_t>> stretches = soundingStretches(samples);
     ASSERT_EQ(more ? tracks.size() : stretches.size(), tracks.size());
     ASSERT_GE(stretches.size(), tracks.size());
     for (size_t track = 0; track < tracks.size(); ++track)

@@ -1,10 +1,15 @@
 // CMP3Info against files whose every byte the test controls: LAME-encoded
-// tones behind and before hand-written ID3 tags, junk and damage.
+// tones behind and before hand-written ID3 tags, junk and damage; ID3v2Tag
+// against hostile tags.
 
 #include "players/MP3Info.h"
 #include "MP3TestFixtures.h"
+#include "players/ID3v2Tag.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <random>
 
 namespace
 {
@@ -89,15 +94,31 @@ TEST(MP3InfoTest, Id3v1TagsAndTheirFieldCuts)
     EXPECT_STREQ(CMP3Info::GenreName(148), "");
 }
 
-TEST(MP3InfoTest, HeaderSearchSlidesOverJunkAndTagsWithinItsLimit)
+TEST(MP3InfoTest, Id3v2TagsAreSkippedByTheirSizeJunkWithinTheSearchLimit)
 {
     mp3test::TemporaryFolder folder;
     const auto encoded = tenSeconds();
     const auto id3v1 = mp3test::makeId3v1Tag("T", "A", "", "", "", 1, 2);
-    // 200 bytes of junk and a 9000-byte tag are within reach; 12000 bytes are not.
-    for (const auto& [before, reached] : {std::pair{mp3test::junkBytes(), true},
-                                          std::pair{mp3test::makeId3v2Tag(9000, "Near"), true},
-                                          std::pair{mp3test::makeId3v2Tag(12000, "Far"), false}})
+    // Cover art: a 200 kB picture whose bytes hold false syncs, as a JPEG's do.
+    const mp3test::Bytes coverArt = mp3test::makeId3v2Tag(
+        {{"APIC", mp3test::randomBytes(200000, 5)}, {"TIT2", mp3test::id3v2Text(0, "Cover")}},
+        {.version = 4, .footer = true});
+    mp3test::Bytes twoTags = mp3test::makeId3v2Tag(3000, "One");
+    const mp3test::Bytes second = mp3test::makeId3v2Tag(50000, "Two");
+    twoTags.insert(twoTags.end(), second.begin(), second.end());
+    const mp3test::Bytes junk = mp3test::junkBytes();
+    mp3test::Bytes farJunk;
+    for (int copy = 0; copy < 60; ++copy)
+        farJunk.insert(farJunk.end(), junk.begin(), junk.end());
+    // A tag claiming more than the file holds says nothing about where the
+    // audio starts: the header search looks from the start, as without a tag.
+    const mp3test::Bytes overlong = {'I', 'D', '3', 3, 0, 0, 0x7F, 0x7F, 0x7F, 0x7F};
+    // Junk is searched 10000 positions far; a tag of any size is skipped.
+    for (const auto& [before, reached] :
+         {std::pair{junk, true}, std::pair{farJunk, false},
+          std::pair{mp3test::makeId3v2Tag(9000, "Near"), true},
+          std::pair{mp3test::makeId3v2Tag(12000, "Far"), true}, std::pair{coverArt, true},
+          std::pair{twoTags, true}, std::pair{overlong, true}})
     {
         SCOPED_TRACE(before.size());
         const CMP3Info info(folder.write("before.mp3", {before, encoded.bytes, id3v1}));
@@ -107,6 +128,186 @@ TEST(MP3InfoTest, HeaderSearchSlidesOverJunkAndTagsWithinItsLimit)
         EXPECT_EQ(info.GetSampleRate(), reached ? 44100 : 0);
         EXPECT_EQ(info.GetTitle(), "T");
     }
+}
+
+TEST(MP3InfoTest, Id3v2ArtistAndTitleInEveryVersionEncodingAndLayout)
+{
+    mp3test::TemporaryFolder folder;
+    const auto encoded = tenSeconds();
+    using mp3test::id3v2Text;
+    // Latin-1 text with 0xFF before 0xE9 (a stuffed zero under
+    // unsynchronisation); text beyond Latin-1, with a pair of UTF-16 surrogates.
+    const std::string latin = "Zoë ÿé", wide = "Żółw 東京 🌙";
+    const auto pair = [](const char* artistId, const mp3test::Bytes& artist, const char* titleId,
+                         const mp3test::Bytes& title) {
+        return std::vector<mp3test::Id3v2Frame>{{artistId, artist}, {titleId, title}};
+    };
+    const auto join = [](mp3test::Bytes bytes, const mp3test::Bytes& more)
+    {
+        bytes.insert(bytes.end(), more.begin(), more.end());
+        return bytes;
+    };
+    struct Case
+    {
+        const char* what;
+        mp3test::Bytes tag;
+        std::string artist, title;
+    };
+    const Case cases[] = {
+        {"2.3 Latin-1",
+         mp3test::makeId3v2Tag(pair("TPE1", id3v2Text(0, latin), "TIT2", id3v2Text(0, "Café")),
+                               {.padding = 1000}),
+         latin, "Café"},
+        {"2.3 UTF-16",
+         mp3test::makeId3v2Tag(pair("TPE1", id3v2Text(1, wide), "TIT2", id3v2Text(1, latin))), wide,
+         latin},
+        {"2.4 UTF-16BE",
+         mp3test::makeId3v2Tag(pair("TPE1", id3v2Text(2, wide), "TIT2", id3v2Text(2, "B")),
+                               {.version = 4}),
+         wide, "B"},
+        {"2.4 UTF-8",
+         mp3test::makeId3v2Tag(pair("TPE1", id3v2Text(3, wide), "TIT2", id3v2Text(3, latin)),
+                               {.version = 4}),
+         wide, latin},
+        {"2.2 Latin-1",
+         mp3test::makeId3v2Tag(pair("TP1", id3v2Text(0, latin), "TT2", id3v2Text(0, "Two")),
+                               {.version = 2}),
+         latin, "Two"},
+        {"2.2 UTF-16",
+         mp3test::makeId3v2Tag(pair("TT2", id3v2Text(1, wide), "TP1", id3v2Text(1, "A")),
+                               {.version = 2}),
+         "A", wide},
+        {"2.3 unsynchronised",
+         mp3test::makeId3v2Tag(pair("TPE1", id3v2Text(1, wide), "TIT2", id3v2Text(0, latin)),
+                               {.unsynchronise = true}),
+         wide, latin},
+        {"2.2 unsynchronised",
+         mp3test::makeId3v2Tag(pair("TP1", id3v2Text(0, latin), "TT2", id3v2Text(1, wide)),
+                               {.version = 2, .unsynchronise = true}),
+         latin, wide},
+        // Per-frame unsynchronisation, extended header, footer; a frame with a
+        // group byte and a data length before its text.
+        {"2.4 unsynchronised, every extra",
+         mp3test::makeId3v2Tag(
+             {{"TPE1", id3v2Text(1, latin)},
+              {"TIT2", join({7, 0, 0, 0, 5}, id3v2Text(0, "ÿé")), 0x41}},
+             {.version = 4, .unsynchronise = true, .extendedHeader = true, .footer = true}),
+         latin, "ÿé"},
+        // A compressed frame cannot be read and is passed over; a terminator
+        // ends the first of several values.
+        {"2.3 compressed frame, several values",
+         mp3test::makeId3v2Tag({{"TIT2", {0, 'x', 0x9C}, 0x80},
+                                {"TPE1", join(id3v2Text(1, "One"), {0, 0, 'T', 0})},
+                                {"TIT2", join(id3v2Text(0, "First"), {0, 'S'})}},
+                               {.extendedHeader = true}),
+         "One", "First"},
+        {"picture first",
+         mp3test::makeId3v2Tag(
+             {{"APIC", mp3test::randomBytes(200000, 6)}, {"TIT2", id3v2Text(3, wide)}}),
+         "", wide},
+    };
+    for (const Case& entry : cases)
+    {
+        SCOPED_TRACE(entry.what);
+        const CMP3Info info(folder.write("tagged.mp3", {entry.tag, encoded.bytes}));
+        EXPECT_EQ(info.GetId3v2Artist(), entry.artist);
+        EXPECT_EQ(info.GetId3v2Title(), entry.title);
+        EXPECT_EQ(info.GetTitle(), "") << "no ID3v1 tag";
+        EXPECT_EQ(info.GetFrames(), encoded.audioFrames + 1);
+        EXPECT_EQ(info.GetDuration(), 10);
+    }
+}
+
+TEST(MP3InfoTest, HostileId3v2TagsAreReadOnlyWithinTheirBytes)
+{
+    using mp3test::Bytes;
+    // Each tag is read from a buffer of exactly its own size, so the
+    // sanitizer build catches any read past it.
+    const auto parse = [](const Bytes& tag)
+    {
+        const Bytes exact(tag);
+        ID3v2Tag reader;
+        reader.parse(exact.data(), exact.size());
+        return reader.artist() + "|" + reader.title();
+    };
+    const Bytes title = mp3test::id3v2Text(0, "Fine");
+    const auto frame = [&](const char* id, Bytes content, unsigned char flags = 0) {
+        return mp3test::Id3v2Frame{id, std::move(content), flags};
+    };
+    Bytes lyingFrame = mp3test::makeId3v2Tag({frame("TIT2", title)});
+    lyingFrame[14] = 0x7F; // the frame claims far more than the tag holds
+    Bytes lyingTag = mp3test::makeId3v2Tag({frame("TIT2", title)});
+    lyingTag[6] = 0x7F; // the tag claims 256 MB
+    Bytes cutTag = mp3test::makeId3v2Tag({frame("TPE1", title), frame("TIT2", title)});
+    cutTag.resize(cutTag.size() - 3);
+    Bytes lyingExtended = mp3test::makeId3v2Tag({frame("TIT2", title)}, {.extendedHeader = true});
+    lyingExtended[13] = 0xFF;
+    const struct
+    {
+        Bytes tag;
+        std::string text;
+    } cases[] = {
+        {lyingFrame, "|"},
+        {lyingTag, "|Fine"},
+        {cutTag, "Fine|"},
+        {lyingExtended, "|"},
+        {mp3test::makeId3v2Tag({frame("TIT2", {}), frame("TPE1", {}), frame("TIT2", title)}),
+         "|Fine"},
+        {mp3test::makeId3v2Tag({frame("TIT2", {1}), frame("TPE1", {1, 0xFF})}), "|"},
+        {mp3test::makeId3v2Tag({frame("TIT2", {9, 'A'})}), "|"},
+        {mp3test::makeId3v2Tag({frame("TIT2", {0, 1, 2}, 0x41)}, {.version = 4}), "|"},
+        {mp3test::makeId3v2Tag({frame("TIT2", title)}, {.version = 4, .unsynchronise = true}),
+         "|Fine"},
+        {{'I', 'D', '3', 4, 0, 0, 0, 0, 0x80, 0}, "|"},
+        {{'I', 'D', '3', 3, 0, 0, 0, 0, 0, 20, 'T', 'I', 'T'}, "|"},
+    };
+    for (const auto& entry : cases)
+        EXPECT_EQ(parse(entry.tag), entry.text) << testing::PrintToString(entry.tag);
+
+    // Odd UTF-16 lengths, lone surrogates, broken UTF-8, terminators: each
+    // decodes within its bytes.
+    const struct
+    {
+        Bytes content;
+        std::string text;
+    } texts[] = {
+        {{1, 0xFF, 0xFE, 'A', 0, 'B'}, "A"},
+        {{2, 0, 'A', 0xD8, 0x3C}, "A\uFFFD"},
+        {{1, 0xFF, 0xFE, 0x3C, 0xD8, 'A', 0}, "\uFFFDA"},
+        {{1, 0xFF}, ""},
+        {{3, 'A', 0xC3}, "A\uFFFD"},
+        {{3, 0xE0, 0x80, 0x80}, "\uFFFD\uFFFD\uFFFD"},
+        {{0, 'A', 0, 'B'}, "A"},
+    };
+    for (const auto& entry : texts)
+    {
+        const Bytes exact(entry.content);
+        EXPECT_EQ(ID3v2Tag::decodeText(exact.data(), exact.size()), entry.text)
+            << testing::PrintToString(entry.content);
+    }
+
+    // Random damage to a good tag: every read stays inside the bytes.
+    const Bytes good = mp3test::makeId3v2Tag(
+        {frame("TPE1", mp3test::id3v2Text(1, "Artist")), frame("TIT2", title)},
+        {.version = 4, .unsynchronise = true, .extendedHeader = true});
+    std::mt19937 random(17);
+    for (int round = 0; round < 20000; ++round)
+    {
+        Bytes damaged = good;
+        for (int change = 0; change < 3; ++change)
+            damaged[random() % damaged.size()] = static_cast<unsigned char>(random());
+        damaged.resize(random() % (damaged.size() + 1));
+        parse(damaged);
+    }
+
+    // In a file the player then falls back to the ID3v1 title.
+    mp3test::TemporaryFolder folder;
+    const CMP3Info info(
+        folder.write("hostile.mp3", {lyingFrame, tenSeconds().bytes,
+                                     mp3test::makeId3v1Tag("Old", "Tag", "", "", "", 1, 0)}));
+    EXPECT_EQ(info.GetId3v2Title(), "");
+    EXPECT_EQ(info.GetTitle(), "Old");
+    EXPECT_EQ(info.GetDuration(), 10);
 }
 
 TEST(MP3InfoTest, TruncatedRandomEmptyAndMissingFiles)
@@ -141,6 +342,9 @@ TEST(MP3InfoTest, TruncatedRandomEmptyAndMissingFiles)
                   0);
     }
     EXPECT_FALSE(info.Read(folder.folder()));
+    // A named pipe is not waited on.
+    ASSERT_EQ(::mkfifo(folder.path("pipe.mp3").c_str(), 0600), 0);
+    EXPECT_FALSE(info.Read(folder.path("pipe.mp3")));
 }
 
 } // namespace

@@ -102,13 +102,22 @@ TEST_F(MP3PlayerEngineTest, ConvertedRatesKeepPitchLevelAndLengthToTheLastHalf)
         mp3test::Bytes before;
     };
     // 8000 Hz on 96000 Hz converts at ratio 12, beyond the three-fold room of
-    // a converted half; 22050 Hz is MPEG 2; behind a 12000-byte ID3v2 tag the
-    // tag reader sees no header (rate 0) and the decoder's rate decides.
-    const Case cases[] = {{{8000, 2, 24}, 96000.0f, {}},
-                          {{22050, 2, 64}, 48000.0f, {}},
-                          {{48000, 2, 128}, 44100.0f, {}},
-                          {{32000, 2, 96}, 96000.0f, {}},
-                          {{44100, 2, 128}, 48000.0f, mp3test::makeId3v2Tag(12000, "Cover")}};
+    // a converted half; 22050 Hz is MPEG 2; behind 12000 bytes of junk the
+    // tag reader sees no header (rate 0) and the decoder's rate decides;
+    // behind a cover-art tag the tag reader finds the rate.
+    const mp3test::Bytes junk = mp3test::junkBytes();
+    mp3test::Bytes farJunk;
+    for (int copy = 0; copy < 60; ++copy)
+        farJunk.insert(farJunk.end(), junk.begin(), junk.end());
+    const Case cases[] = {
+        {{8000, 2, 24}, 96000.0f, {}},
+        {{22050, 2, 64}, 48000.0f, {}},
+        {{48000, 2, 128}, 44100.0f, {}},
+        {{32000, 2, 96}, 96000.0f, {}},
+        {{44100, 2, 128}, 48000.0f, farJunk},
+        {{44100, 2, 128},
+         48000.0f,
+         mp3test::makeId3v2Tag({{"APIC", mp3test::randomBytes(200000, 5)}}, {.version = 4})}};
     for (const Case& pair : cases)
     {
         SCOPED_TRACE(testing::Message() << pair.file.sampleRate << " on " << pair.deviceRate);
@@ -187,7 +196,7 @@ TEST_F(MP3PlayerEngineTest, UnconvertedPlaybackIsTheStreamSampleForSampleAcrossP
 
 TEST_F(MP3PlayerEngineTest, TransportRulesOfPlayStopAndPlayAll)
 {
-    // Each track's tone names it; the last two decode to nothing.
+    // Each track's tone names it; the last two cannot play.
     const double toneOf[] = {0.0, 300.0, 500.0, 700.0};
     start(48000.0f,
           {tone(2.0, 300.0, 300.0), tone(2.0, 500.0, 500.0), tone(2.0, 700.0, 700.0),
@@ -215,7 +224,7 @@ TEST_F(MP3PlayerEngineTest, TransportRulesOfPlayStopAndPlayAll)
 
     // Stop in play-all mode does not advance; Play starts the same entry
     // again from its start, and its end then advances past the files that
-    // decode to nothing, wrapping to the first.
+    // cannot play, wrapping to the first.
     engine->stop();
     engine->waitUntilIdle();
     render(48000);
@@ -223,13 +232,8 @@ TEST_F(MP3PlayerEngineTest, TransportRulesOfPlayStopAndPlayAll)
     EXPECT_EQ(engine->currentIndex(), 3);
     play();
     expectTrack(3);
-    for (int entry = 3; entry <= 5; ++entry)
-    {
-        EXPECT_EQ(engine->currentIndex(), entry);
-        for (float sample : render(20 * 48000, true).left)
-            ASSERT_LT(std::abs(sample), 1.0f);
-        engine->waitUntilIdle();
-    }
+    render(20 * 48000, true);
+    engine->waitUntilIdle();
     expectTrack(1);
     EXPECT_EQ(engine->selectedIndex(), 1);
 
@@ -250,6 +254,118 @@ TEST_F(MP3PlayerEngineTest, TransportRulesOfPlayStopAndPlayAll)
     play();
     expectTrack(2);
     EXPECT_FALSE(engine->selectionPending());
+}
+
+TEST_F(MP3PlayerEngineTest, PlayAllGoesToTheNextTrackAtTheLastDecodedFrame)
+{
+    // Track 1 sounds on the left only, track 2 on the right only, so the end
+    // of one and the start of the other are told apart however close.
+    const auto oneSided = [&](const std::string& name, int sampleRate, bool left)
+    {
+        auto samples =
+            mp3test::makeStereoTone(sampleRate, static_cast<size_t>(sampleRate), 440.0, 440.0, 0.5);
+        for (size_t index = left ? 1 : 0; index < samples.size(); index += 2)
+            samples[index] = 0.0f;
+        return folder.write(name, {mp3test::encodeMp3(samples, {.sampleRate = sampleRate}).bytes});
+    };
+    const auto loud = [](float sample) { return std::abs(sample) > 0.05f; };
+    // Unconverted, and converted to a device rate 44100 Hz files do not have.
+    for (const float deviceRate : {44100.0f, 48000.0f})
+    {
+        SCOPED_TRACE(deviceRate);
+        start(deviceRate, {oneSided("left.mp3", 44100, true), oneSided("right.mp3", 44100, false)},
+              0);
+        // The blocks wait for the workers: a load never takes longer than one.
+        const Rendered rendered = render(static_cast<size_t>(1.8 * deviceRate));
+        const auto lastLeft = static_cast<size_t>(
+            std::find_if(rendered.left.rbegin(), rendered.left.rend(), loud).base() -
+            rendered.left.begin());
+        const auto firstRight =
+            static_cast<size_t>(std::find_if(rendered.right.begin(), rendered.right.end(), loud) -
+                                rendered.right.begin());
+        EXPECT_EQ(engine->currentIndex(), 2);
+        EXPECT_NEAR(lastLeft, deviceRate, 64) << "track 1 whole";
+        // The rest of the block track 1 ended in, and the start of track 2.
+        EXPECT_GT(firstRight, lastLeft);
+        EXPECT_LT(firstRight - lastLeft, kBlock + 64) << "the gap between the tracks";
+        EXPECT_EQ(mp3test::toneFaults(rendered.right.data() + firstRight + 2400, 21600, 1,
+                                      deviceRate, 440.0, mp3test::decodedLevel),
+                  "")
+            << "track 2 from its start";
+    }
+}
+
+TEST_F(MP3PlayerEngineTest, FilesTheDecoderCannotPlayShowFailedAndStayStopped)
+{
+    mp3test::Bytes text;
+    for (const char character : std::string("# Set list\n1. Opening\n2. Encore\n"))
+        text.push_back(static_cast<unsigned char>(character));
+    start(44100.0f,
+          {folder.write("empty.mp3", {}),
+           folder.write("noise.mp3", {mp3test::randomBytes(50000, 3)}),
+           folder.write("setlist.mp3", {text}), folder.folder(), folder.path("missing.mp3")},
+          -1);
+    for (int entry = 1; entry <= 5; ++entry)
+    {
+        SCOPED_TRACE(entry);
+        engine->selectEntry(entry);
+        play();
+        EXPECT_EQ(engine->title(), "Failed");
+        EXPECT_EQ(engine->transportState(), MP3TransportState::Stopped);
+        EXPECT_TRUE(render(4096).silentFrom(0));
+        EXPECT_EQ(engine->elapsedSeconds() + engine->remainingSeconds(), 0);
+    }
+    // Play-all tries each once, then gives up.
+    engine->setPlayAll(true);
+    engine->selectEntry(1);
+    play();
+    EXPECT_EQ(engine->title(), "Failed");
+    EXPECT_EQ(engine->transportState(), MP3TransportState::Stopped);
+    EXPECT_EQ(engine->currentIndex(), 5);
+}
+
+TEST_F(MP3PlayerEngineTest, TitleIsArtistAndTitleFromId3v2ElseId3v1ElseTheName)
+{
+    const mp3test::Bytes audio = mp3test::encodeTone(0.5, 440.0, 440.0).bytes;
+    const mp3test::Bytes id3v1 = mp3test::makeId3v1Tag("Caf\xE9", "Kessa", "", "", "", 1, 0);
+    const auto tagged = [](int version, const char* artistId, const char* titleId, int encoding,
+                           const std::string& artist, const std::string& title)
+    {
+        return mp3test::makeId3v2Tag({{artistId, mp3test::id3v2Text(encoding, artist)},
+                                      {titleId, mp3test::id3v2Text(encoding, title)}},
+                                     {.version = version});
+    };
+    struct Case
+    {
+        mp3test::Bytes before, after;
+        std::string shown;
+    };
+    const Case cases[] = {
+        {tagged(3, "TPE1", "TIT2", 0, "Zoë", "Ünal"), {}, "Zoë-Ünal"},
+        {tagged(3, "TPE1", "TIT2", 1, "Żółw", "東京 🌙"), {}, "Żółw-東京 🌙"},
+        {tagged(4, "TPE1", "TIT2", 2, "Żółw", "東京"), {}, "Żółw-東京"},
+        {tagged(4, "TPE1", "TIT2", 3, "Sigur Rós", "Hoppípolla"), {}, "Sigur Rós-Hoppípolla"},
+        {tagged(2, "TP1", "TT2", 1, "Björk", "Jóga"), {}, "Björk-Jóga"},
+        // ID3v2 before ID3v1; ID3v1 where ID3v2 names no title; the name last.
+        {tagged(3, "TPE1", "TIT2", 0, "New", "Tag"), id3v1, "New-Tag"},
+        {tagged(3, "TPE1", "TCON", 0, "New", "Rock"), id3v1, "Kessa-Café"},
+        {{}, {}, "plain.mp3"},
+    };
+    std::vector<std::string> files;
+    for (const Case& entry : cases)
+        files.push_back(folder.write(entry.shown == "plain.mp3"
+                                         ? "plain.mp3"
+                                         : "tagged" + std::to_string(files.size()) + ".mp3",
+                                     {entry.before, audio, entry.after}));
+    start(44100.0f, files, -1);
+    // Not running: Play loads the file and shows its title, nothing plays.
+    unit.m_bRunning = false;
+    for (size_t index = 0; index < files.size(); ++index)
+    {
+        engine->selectEntry(static_cast<int>(index) + 1);
+        play();
+        EXPECT_EQ(engine->title(), cases[index].shown);
+    }
 }
 
 TEST_F(MP3PlayerEngineTest, LateRefillIsCountedAndPlaysSilenceNotStaleSamples)

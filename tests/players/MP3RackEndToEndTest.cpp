@@ -12,6 +12,8 @@ namespace
 
 using MP3RackEndToEndTest = mp3test::PanelTest;
 
+constexpr double kLeadIn = 0.1;
+
 TEST_F(MP3RackEndToEndTest, PlayAllPlaysEachEntryAtItsPitchFromTheFirstHalfToTheLastAndWraps)
 {
     const std::string wavPath = m_files.path("device-output.wav");
@@ -22,8 +24,9 @@ TEST_F(MP3RackEndToEndTest, PlayAllPlaysEachEntryAtItsPitchFromTheFirstHalfToThe
     CMP3Rack player;
     player.CreateControls();
     // Seven seconds at 44100 Hz span three halves of the store at 48000 Hz.
-    openFiles(player, {encodeFile("first.mp3", 7.0, 440.0, 660.0),
-                       encodeFile("second.mp3", 1.5, 880.0, 880.0)});
+    // Each file starts with 100 ms of silence, which parts the tracks.
+    openFiles(player, {encodeFile("first.mp3", 7.0, 440.0, 660.0, {}, kLeadIn),
+                       encodeFile("second.mp3", 1.5, 880.0, 880.0, {}, kLeadIn)});
     mp3test::MixerChain chain(player, true);
     EXPECT_TRUE(player.m_bRouted) << "channel 3 selects the MP3 player";
     // Once the list has wrapped to entry 1, it sounds for 100 blocks and is
@@ -75,6 +78,13 @@ TEST_F(MP3RackEndToEndTest, PlayAllPlaysEachEntryAtItsPitchFromTheFirstHalfToThe
     }
     mp3test::expectTracks(left, {{440.0, 7.0}, {880.0, 1.5}, {440.0, 0}}, chain.outputLevel());
     mp3test::expectTracks(right, {{660.0, 7.0}, {880.0, 1.5}, {660.0, 0}}, chain.outputLevel());
+    // Between the tracks only the next file's lead-in, and the rest of the
+    // block the last one ended in (the blocks wait for the loader).
+    const auto stretches = mp3test::soundingStretches(left);
+    for (size_t next = 1; next < stretches.size(); ++next)
+        EXPECT_NEAR(static_cast<double>(stretches[next].first - stretches[next - 1].second),
+                    kLeadIn * 48000 + 128, 256)
+            << "before track " << next + 1;
 }
 
 } // namespace

@@ -11,11 +11,13 @@ namespace
 {
 
 // Entry 1 (3.5 s) plays across the seam between the store's first and second
-// half (2.6 s); the rest of its second half is silence (to 5.2 s); then the
-// 1.5 s of entry 2 follow after the load. 7.5 s hold both.
+// half (2.6 s) and ends at its last frame; the 1.5 s of entry 2 follow as soon
+// as it is loaded. Each starts with 100 ms of silence, which parts them in the
+// capture. 6.5 s hold both with room for the load.
 constexpr double kFirstSeconds = 3.5;
 constexpr double kSecondSeconds = 1.5;
-constexpr size_t kCaptureFrames = 7 * 48000 + 24000;
+constexpr double kLeadIn = 0.1;
+constexpr size_t kCaptureFrames = 6 * 48000 + 24000;
 
 // A second JACK client recording one input port from its first non-zero
 // sample into a buffer sized up front; its process callback only copies.
@@ -79,8 +81,8 @@ TEST_F(MP3RackJackTest, PlaylistPlaysThroughJackAtItsPitch)
 {
     CMP3Rack player;
     player.CreateControls();
-    openFiles(player, {encodeFile("first.mp3", kFirstSeconds, 440.0, 440.0),
-                       encodeFile("second.mp3", kSecondSeconds, 880.0, 880.0)});
+    openFiles(player, {encodeFile("first.mp3", kFirstSeconds, 440.0, 440.0, {}, kLeadIn),
+                       encodeFile("second.mp3", kSecondSeconds, 880.0, 880.0, {}, kLeadIn)});
     mp3test::MixerChain chain(player, false);
     CAmpRack amp;
     ASSERT_TRUE(chain.powerOn(amp, "JACK")) << amp.device().getErrorMessage();

@@ -132,12 +132,25 @@ TEST_F(MP3RackTest, PlaylistPersistsInTheSettingsAcrossARecreatedUnit)
     settings.WriteInt("MP3", "pos", 9);
     const std::vector<std::string> files = {m_files.path("first.mp3"), m_files.path("second.mp3"),
                                             m_files.path("third.mp3")};
+    // What a fresh reader of the settings file finds while the unit lives on:
+    // Open and Remove save the list at once, so a crash cannot lose it.
+    const auto savedList = []
+    {
+        const CIni fresh("rackdata5.ini");
+        std::vector<std::string> paths;
+        for (int index = 1; index <= fresh.GetInt("MP3", "count", -1); ++index)
+            paths.push_back(fresh.GetString("MP3", "list" + std::to_string(index), "gone"));
+        return paths;
+    };
     {
         auto rack = makeRack(false);
         EXPECT_EQ(rack->playlistSelector().getcount(), 6);
         rack->playlistSelector().setitemindex(0);
         press(*rack, &rack->removeButton());
+        EXPECT_EQ(savedList(), std::vector<std::string>{});
+        EXPECT_EQ(settings.GetString("MP3", "list5", "gone"), "gone");
         openFiles(*rack, files);
+        EXPECT_EQ(savedList(), files);
         // Play while not running: the entry becomes current, nothing plays.
         rack->playlistSelector().setitemindex(2);
         press(*rack, &rack->playButton());
@@ -157,6 +170,9 @@ TEST_F(MP3RackTest, PlaylistPersistsInTheSettingsAcrossARecreatedUnit)
         EXPECT_EQ(rack->playlistSelector().getitemindex(), 2) << "the entry played last";
         openFiles(*rack, {});
         EXPECT_EQ(m_dialogFolders.back(), QString::fromStdString(m_files.folder()));
+        rack->playlistSelector().setitemindex(1);
+        press(*rack, &rack->removeButton());
+        EXPECT_EQ(savedList(), (std::vector<std::string>{files[1], files[2]}));
     }
     // A count beyond the capacity reads as a full list, and writing does not
     // walk a million stale keys.

@@ -72,8 +72,10 @@ EncodedMp3 encodeTone(double seconds, double leftFrequency, double rightFrequenc
                       const EncodeOptions& options)
 {
     const auto frames = static_cast<size_t>(options.sampleRate * seconds);
-    return encodeMp3(makeStereoTone(options.sampleRate, frames, leftFrequency, rightFrequency, 0.5),
-                     options);
+    auto samples = makeStereoTone(options.sampleRate, frames, leftFrequency, rightFrequency, 0.5);
+    samples.insert(samples.begin(),
+                   static_cast<size_t>(options.sampleRate * options.leadInSeconds) * 2, 0.0f);
+    return encodeMp3(samples, options);
 }
 
 namespace
@@ -112,6 +114,128 @@ Bytes makeId3v2Tag(size_t totalBytes, const std::string& title)
     putField(tag, 10, "TIT2", 4);
     tag[17] = static_cast<unsigned char>(1 + title.size());
     putField(tag, 21, title, title.size());
+    return tag;
+}
+
+namespace
+{
+std::u32string codePoints(const std::string& utf8)
+{
+    std::u32string codes;
+    for (size_t index = 0; index < utf8.size();)
+    {
+        const auto lead = static_cast<unsigned char>(utf8[index]);
+        const size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        char32_t code = length == 1 ? lead : lead & (0x7F >> length);
+        for (size_t follow = 1; follow < length; ++follow)
+            code = (code << 6) | (static_cast<unsigned char>(utf8[index + follow]) & 0x3F);
+        codes.push_back(code);
+        index += length;
+    }
+    return codes;
+}
+
+void putUtf16(Bytes& bytes, char32_t code, bool bigEndian)
+{
+    const auto putUnit = [&](unsigned unit)
+    {
+        const auto high = static_cast<unsigned char>(unit >> 8);
+        const auto low = static_cast<unsigned char>(unit & 0xFF);
+        bytes.push_back(bigEndian ? high : low);
+        bytes.push_back(bigEndian ? low : high);
+    };
+    if (code < 0x10000)
+    {
+        putUnit(static_cast<unsigned>(code));
+        return;
+    }
+    putUnit(0xD800 + static_cast<unsigned>((code - 0x10000) >> 10));
+    putUnit(0xDC00 + static_cast<unsigned>((code - 0x10000) & 0x3FF));
+}
+
+// After every 0xFF that a false sync or a stuffed zero could follow, a zero.
+Bytes unsynchronised(const Bytes& bytes)
+{
+    Bytes stuffed;
+    for (size_t index = 0; index < bytes.size(); ++index)
+    {
+        stuffed.push_back(bytes[index]);
+        if (bytes[index] == 0xFF &&
+            (index + 1 == bytes.size() || bytes[index + 1] >= 0xE0 || bytes[index + 1] == 0x00))
+            stuffed.push_back(0x00);
+    }
+    return stuffed;
+}
+
+void putSize(Bytes& bytes, size_t size, int count, bool syncsafe)
+{
+    const int bitsPerByte = syncsafe ? 7 : 8;
+    for (int group = count - 1; group >= 0; --group)
+        bytes.push_back(
+            static_cast<unsigned char>((size >> (bitsPerByte * group)) & (syncsafe ? 0x7F : 0xFF)));
+}
+} // namespace
+
+Bytes id3v2Text(int encoding, const std::string& utf8)
+{
+    Bytes content{static_cast<unsigned char>(encoding)};
+    if (encoding == 3)
+    {
+        content.insert(content.end(), utf8.begin(), utf8.end());
+        return content;
+    }
+    if (encoding == 1)
+        content.insert(content.end(), {0xFF, 0xFE});
+    for (const char32_t code : codePoints(utf8))
+    {
+        if (encoding == 0)
+            content.push_back(static_cast<unsigned char>(code));
+        else
+            putUtf16(content, code, encoding == 2);
+    }
+    return content;
+}
+
+Bytes makeId3v2Tag(const std::vector<Id3v2Frame>& frames, const Id3v2Layout& layout)
+{
+    Bytes body;
+    if (layout.extendedHeader && layout.version == 3)
+        body.insert(body.end(), {0, 0, 0, 6, 0, 0, 0, 0, 0, 0}); // size, flags, padding size
+    else if (layout.extendedHeader && layout.version == 4)
+        body.insert(body.end(), {0, 0, 0, 6, 1, 0}); // size with itself, one flag byte
+    for (const Id3v2Frame& frame : frames)
+    {
+        const bool stuffFrame = layout.unsynchronise && layout.version == 4;
+        const Bytes content = stuffFrame ? unsynchronised(frame.content) : frame.content;
+        body.insert(body.end(), frame.id.begin(), frame.id.end());
+        if (layout.version == 2)
+        {
+            putSize(body, content.size(), 3, false);
+        }
+        else
+        {
+            putSize(body, content.size(), 4, layout.version == 4);
+            body.push_back(0);
+            body.push_back(static_cast<unsigned char>(frame.formatFlags | (stuffFrame ? 0x02 : 0)));
+        }
+        body.insert(body.end(), content.begin(), content.end());
+    }
+    if (layout.unsynchronise && layout.version < 4)
+        body = unsynchronised(body);
+    body.resize(body.size() + layout.padding, 0);
+
+    const unsigned char flags =
+        static_cast<unsigned char>((layout.unsynchronise ? 0x80 : 0) |
+                                   (layout.extendedHeader ? 0x40 : 0) | (layout.footer ? 0x10 : 0));
+    Bytes tag{'I', 'D', '3', static_cast<unsigned char>(layout.version), 0, flags};
+    putSize(tag, body.size(), 4, true);
+    tag.insert(tag.end(), body.begin(), body.end());
+    if (layout.footer)
+    {
+        tag.insert(tag.end(),
+                   {'3', 'D', 'I', static_cast<unsigned char>(layout.version), 0, flags});
+        putSize(tag, body.size(), 4, true);
+    }
     return tag;
 }
 

@@ -27,6 +27,7 @@ struct EncodeOptions
     int channels = 2; // 1: the left side, mono
     int bitrateKbps = 128;
     bool variableBitrate = false;
+    double leadInSeconds = 0.0; // silence before the tone (encodeTone)
 };
 
 struct EncodedMp3
@@ -36,7 +37,8 @@ struct EncodedMp3
 };
 
 EncodedMp3 encodeMp3(const std::vector<float>& stereo, const EncodeOptions& options);
-// `seconds` of a 0.5 tone on each side at the options' rate.
+// `seconds` of a 0.5 tone on each side at the options' rate, after the
+// options' lead-in of silence.
 EncodedMp3 encodeTone(double seconds, double leftFrequency, double rightFrequency,
                       const EncodeOptions& options = {});
 
@@ -46,6 +48,32 @@ Bytes makeId3v1Tag(const std::string& title, const std::string& artist, const st
                    const std::string& year, const std::string& comment, int track, int genre);
 // An ID3v2.3 tag of exactly totalBytes bytes: one title frame, zero padding.
 Bytes makeId3v2Tag(size_t totalBytes, const std::string& title);
+
+// A text frame's content: the encoding byte, then UTF-8 text re-encoded as it
+// says: 0 Latin-1, 1 UTF-16 little-endian after its byte-order mark, 2
+// UTF-16 big-endian, 3 UTF-8. No terminator.
+Bytes id3v2Text(int encoding, const std::string& utf8);
+
+struct Id3v2Frame
+{
+    std::string id; // 3 characters for version 2.2, else 4
+    Bytes content;
+    unsigned char formatFlags = 0; // the second flag byte (2.3, 2.4)
+};
+
+struct Id3v2Layout
+{
+    int version = 3; // 2, 3 or 4
+    // Version 2.4 unsynchronises each frame (and flags it), older ones the
+    // whole body; the tag header's flag is set either way.
+    bool unsynchronise = false;
+    bool extendedHeader = false; // 2.3 and 2.4
+    bool footer = false;         // 2.4
+    size_t padding = 0;
+};
+
+// An ID3v2 tag holding the frames in order, sizes as the version stores them.
+Bytes makeId3v2Tag(const std::vector<Id3v2Frame>& frames, const Id3v2Layout& layout = {});
 Bytes junkBytes(); // 200 bytes without a sync byte
 Bytes randomBytes(size_t count, unsigned seed);
 void writeFile(const std::string& path, const Bytes& bytes);
