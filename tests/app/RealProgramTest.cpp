@@ -8,7 +8,7 @@
 // Where each control sits on screen is read from the same window built in
 // this process, so the test follows the panels' layout tables.
 
-#include "MP3ChainFixtures.h"
+#include "PlaylistJourney.h"
 #include "app/CorvaneApp.h"
 #include "app/CorvaneView.h"
 #include "app/MainFrame.h"
@@ -172,10 +172,9 @@ protected:
 
 TEST_F(RealProgramTest, APersonPlaysTwoFilesAndQuits)
 {
-    const std::string first = mediaPath("quiet-walk.mp3");
-    const std::string second = mediaPath("drift-lakes.mp3");
-    mp3test::writeFile(first, mp3test::encodeTone(2.0, 440, 440).bytes);
-    mp3test::writeFile(second, mp3test::encodeTone(1.5, 880, 880).bytes);
+    const std::string first = mediaPath(journey::kFirstTrack);
+    const std::string second = mediaPath(journey::kSecondTrack);
+    journey::writeTracks(first, second);
 
     // The same window in this process tells where every control sits.
     start();
@@ -232,11 +231,8 @@ TEST_F(RealProgramTest, APersonPlaysTwoFilesAndQuits)
     const wholerack::Recording played = wholerack::readWav(deviceOutput());
     ASSERT_EQ(played.sampleRate, 48000);
     ASSERT_EQ(played.channels.size(), 4u);
-    const MixerGainLaws& laws = mixer().engine().gainLaws();
-    const double level =
-        mp3test::decodedLevel * laws.trim(0) * laws.fader(100) * laws.panLeft(50) * laws.fader(100);
-    mp3test::expectTracks(played.channels[0], {{440, 2.0}, {880, 1.5}}, level, true);
-    mp3test::expectTracks(played.channels[1], {{440, 2.0}, {880, 1.5}}, level, true);
+    journey::expectPlayed(played.channels[0], mixer().engine().gainLaws());
+    journey::expectPlayed(played.channels[1], mixer().engine().gainLaws());
 }
 
 } // namespace

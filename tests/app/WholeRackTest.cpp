@@ -3,7 +3,7 @@
 // the real file dialog, heard through the Virtual Device's WAV file.
 
 #include "support/WholeRack.h"
-#include "MP3ChainFixtures.h"
+#include "PlaylistJourney.h"
 #include "app/CorvaneView.h"
 #include "app/MainFrame.h"
 #include "engine/AmpRack.h"
@@ -21,15 +21,12 @@ namespace
 
 using wholerack::WholeRackTest;
 
-// Names full of the rack's fader keys (q/a … o/l): typed into the Open
-// dialog they must reach the dialog only.
-constexpr const char* kFirstTrack = "quiet-walk.mp3";
-constexpr const char* kSecondTrack = "drift-lakes.mp3";
+using journey::kFirstTrack;
+using journey::kSecondTrack;
 
 TEST_F(WholeRackTest, PlaylistPlaysThroughChannelThreeAtPitchAndLevel)
 {
-    mp3test::writeFile(mediaPath(kFirstTrack), mp3test::encodeTone(2.0, 440, 440).bytes);
-    mp3test::writeFile(mediaPath(kSecondTrack), mp3test::encodeTone(1.5, 880, 880).bytes);
+    journey::writeTracks(mediaPath(kFirstTrack), mediaPath(kSecondTrack));
     start();
 
     // The journey: channel 3 takes the MP3 player, its fader and masters 1-2
@@ -61,13 +58,10 @@ TEST_F(WholeRackTest, PlaylistPlaysThroughChannelThreeAtPitchAndLevel)
     const wholerack::Recording played = wholerack::readWav(deviceOutput());
     ASSERT_EQ(played.sampleRate, 48000);
     ASSERT_EQ(played.channels.size(), 4u);
-    const MixerGainLaws& laws = mixer().engine().gainLaws();
-    const double level =
-        mp3test::decodedLevel * laws.trim(0) * laws.fader(100) * laws.panLeft(50) * laws.fader(100);
     for (size_t side : {0u, 1u})
     {
         SCOPED_TRACE(side == 0 ? "output 1" : "output 2");
-        mp3test::expectTracks(played.channels[side], {{440, 2.0}, {880, 1.5}}, level, true);
+        journey::expectPlayed(played.channels[side], mixer().engine().gainLaws());
     }
     for (size_t output : {2u, 3u})
         for (float sample : played.channels[output])
