@@ -441,22 +441,7 @@ void MixerEngine::processPiece(float* const* inputs, long numIn, float* const* o
                         m_compressor.getReleaseCoefficient(),
                         std::pow(10.0, thresholdDb / 20.0) * (1.0 - 1e-9)};
 
-    // Pull the sources of the running stereo channels, in channel order. The
-    // callee gets its own copies of the pointer arrays.
-    for (int channelIndex = MixerControlState::kMonoChannelCount;
-         channelIndex < MixerControlState::kChannelCount; ++channelIndex)
-    {
-        const ChannelSettings& settings = block.channels[channelIndex];
-        if (!settings.running)
-            continue;
-        RackProcessor* source = m_sources.entry(settings.sourceItem);
-        if (source == nullptr)
-            continue;
-        std::array<float*, 2> sourceInputs{inputs[0], inputs[1]};
-        std::array<float*, 2> channelBuffers{channelSamples(channelIndex, 0),
-                                             channelSamples(channelIndex, 1)};
-        source->Process(sourceInputs.data(), channelBuffers.data(), 2, 2, frames);
-    }
+    pullSources(block, inputs, frames);
 
     // The channel strips.
     m_channelPeaks.fill(kPeakFloor);
@@ -516,6 +501,50 @@ void MixerEngine::processPiece(float* const* inputs, long numIn, float* const* o
         for (int output = 0; output < kDeviceOutputsUsed; ++output)
             sink->postMeterReading(MixerMeterSink::firstOutputMeter() + output,
                                    meterDecibels(block.outputPeaks[output]));
+    }
+}
+
+void MixerEngine::pullSources(const BlockSetup& block, float* const* inputs, long frames) noexcept
+{
+    // Each source plays one block per block: pulling it again for a second
+    // channel would play it on (twice as fast with two channels). So a source
+    // is pulled once, into the first running channel that selects it, in
+    // channel order; every later channel on it gets a copy of those samples.
+    // All pulls and copies happen before any strip processes its buffers in
+    // place, so the first channel's buffers still hold the source's own block.
+    struct Pull
+    {
+        const RackProcessor* source;
+        int channelIndex;
+    };
+    std::array<Pull, kStereoChannelCount> pulls{};
+    int pullCount = 0;
+    const size_t byteCount = static_cast<size_t>(frames) * sizeof(float);
+    for (int channelIndex = MixerControlState::kMonoChannelCount;
+         channelIndex < MixerControlState::kChannelCount; ++channelIndex)
+    {
+        const ChannelSettings& settings = block.channels[channelIndex];
+        if (!settings.running)
+            continue;
+        RackProcessor* source = m_sources.entry(settings.sourceItem);
+        if (source == nullptr)
+            continue;
+        float* const left = channelSamples(channelIndex, 0);
+        float* const right = channelSamples(channelIndex, 1);
+        const Pull* earlier =
+            std::find_if(pulls.data(), pulls.data() + pullCount,
+                         [source](const Pull& pull) { return pull.source == source; });
+        if (earlier != pulls.data() + pullCount)
+        {
+            std::memcpy(left, channelSamples(earlier->channelIndex, 0), byteCount);
+            std::memcpy(right, channelSamples(earlier->channelIndex, 1), byteCount);
+            continue;
+        }
+        pulls[pullCount++] = {source, channelIndex};
+        // The callee gets its own copies of the pointer arrays.
+        std::array<float*, 2> sourceInputs{inputs[0], inputs[1]};
+        std::array<float*, 2> channelBuffers{left, right};
+        source->Process(sourceInputs.data(), channelBuffers.data(), 2, 2, frames);
     }
 }
 

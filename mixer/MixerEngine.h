@@ -1,7 +1,7 @@
 #pragma once
 
 // MixerEngine: the signal path of Corvane's seven-channel mixer, without any
-// widget. Per block it pulls the selected sources, runs two mono channels
+// widget. Per block it pulls each selected source once, runs two mono channels
 // (device inputs) and five stereo channels (source units) through trim,
 // compressor (mono only), three-band equaliser, sends, fader and pan onto two
 // output pairs, drives the dual effect rack with the sends, mixes the
@@ -124,6 +124,7 @@ private:
 
     void processPiece(float* const* inputs, long numIn, float* const* outputs, long numOut,
                       long frames) noexcept;
+    void pullSources(const BlockSetup& block, float* const* inputs, long frames) noexcept;
     void prepareMonoChannels(const BlockSetup& block, long frames) noexcept;
     void prepareStereoChannel(const BlockSetup& block, int channelIndex, long frames) noexcept;
     void equaliseChannels(const BlockSetup& block, long frames) noexcept;
@@ -140,6 +141,8 @@ private:
     MixerGainLaws m_gainLaws;
     MixerSourceTable m_sources;
     std::array<CFxRbjFilter, MixerControlState::kChannelCount * kBandCount> m_equaliserFilters;
+    static constexpr int kStereoChannelCount =
+        MixerControlState::kChannelCount - MixerControlState::kMonoChannelCount;
     // One compressor for both mono channels: they share one envelope.
     SimpleComp m_compressor;
     std::atomic<MixerMeterSink*> m_meterSink{nullptr};

@@ -185,12 +185,12 @@ TEST_F(MixerEngineTest, ChannelTwoNeverTakesChannelOnesInput)
     EXPECT_EQ(meters.readingCount(0), 2u);
 }
 
-TEST_F(MixerEngineTest, OnlyNeighbouringChannelsSixAndSevenShareASourceOnce)
+TEST_F(MixerEngineTest, OnlyNeighbouringChannelsSixAndSevenStepAsideForTheSameSource)
 {
-    // Channels 3 and 4 on one source process it twice.
+    // Channels 3 and 4 on one source both carry it (pulled once).
     channel(3).source = MixerSourceTable::Mp3Player;
     channel(4).source = MixerSourceTable::Mp3Player;
-    // Channels 5, 6 and 7 on one source process it once, through channel 5.
+    // Channels 5, 6 and 7 on one source: heard once, through channel 5.
     channel(5).source = MixerSourceTable::CdPlayer;
     channel(6).source = MixerSourceTable::CdPlayer;
     channel(7).source = MixerSourceTable::CdPlayer;
@@ -198,17 +198,66 @@ TEST_F(MixerEngineTest, OnlyNeighbouringChannelsSixAndSevenShareASourceOnce)
         channel(number).fader = 100;
     engine.controls().masterLevel[0] = 100;
     runBlock();
-    EXPECT_EQ(mp3.processCalls, 2);
+    EXPECT_EQ(mp3.processCalls, 1);
     EXPECT_EQ(cd.processCalls, 1);
     EXPECT_FLOAT_EQ(outputs[0][0], 0.5f + 0.5f + 0.3f);
     EXPECT_EQ(meters.readingCount(5), 0u);
     EXPECT_EQ(meters.readingCount(6), 0u);
 
-    // Channel 7 is compared only with channel 6, never with channel 5.
+    // Channel 7 is compared only with channel 6, never with channel 5: it
+    // runs, on channel 5's pull.
     channel(6).source = MixerSourceTable::LoopPlayer;
     runBlock();
-    EXPECT_EQ(cd.processCalls, 3);
+    EXPECT_EQ(cd.processCalls, 2);
     EXPECT_EQ(loop.processCalls, 1);
+    EXPECT_FLOAT_EQ(outputs[0][0], 0.5f + 0.5f + 0.3f - 0.4f + 0.3f);
+    EXPECT_EQ(meters.readingCount(6), 1u);
+}
+
+// A source plays at its own speed however many channels select it: it is
+// pulled once per block, and every channel on it carries that block.
+TEST_F(MixerEngineTest, ASourceOnSeveralChannelsIsPulledOncePerBlockAndRunsOnUnbroken)
+{
+    for (const int sharingChannels : {2, 3})
+    {
+        SCOPED_TRACE(sharingChannels);
+        RampSource ramp;
+        MixerEngine mixer;
+        mixer.SetSources(&ramp, &cd, nullptr, nullptr, nullptr, nullptr, nullptr);
+        auto& controls = mixer.controls();
+        // Channel 3 on pair 1; channel 4 (and 5) on pair 2, all at unity.
+        for (int index = 2; index < 2 + sharingChannels; ++index)
+        {
+            controls.channels[index].source = MixerSourceTable::Mp3Player;
+            controls.channels[index].fader = 100;
+            controls.channels[index].toOutputPairOne = index == 2;
+            controls.channels[index].toOutputPairTwo = index != 2;
+        }
+        controls.channels[6].source = MixerSourceTable::CdPlayer; // another source still plays
+        controls.channels[6].toOutputPairOne = false;
+        for (auto& master : controls.masterLevel)
+            master = 100;
+
+        const int blocks = 3;
+        for (int block = 0; block < blocks; ++block)
+        {
+            SCOPED_TRACE(block);
+            std::array<float*, 4> out{outputs[0].data(), outputs[1].data(), outputs[2].data(),
+                                      outputs[3].data()};
+            mixer.Process(nullptr, out.data(), 0, 4, kBlockFrames);
+            EXPECT_EQ(ramp.processCalls, block + 1);
+            for (long frame = 0; frame < kBlockFrames; ++frame)
+            {
+                const float expected = static_cast<float>(block * kBlockFrames + frame + 1);
+                ASSERT_NEAR(outputs[0][frame], expected, 1e-3f) << frame;
+                ASSERT_NEAR(outputs[1][frame], -expected, 1e-3f) << frame;
+                // The other channels carry the very same samples.
+                const float copies = static_cast<float>(sharingChannels - 1);
+                ASSERT_EQ(outputs[2][frame], copies * outputs[0][frame]) << frame;
+                ASSERT_EQ(outputs[3][frame], copies * outputs[1][frame]) << frame;
+            }
+        }
+    }
 }
 
 TEST_F(MixerEngineTest, SelectorsMarkUnitsRoutedAndUnrouted)
@@ -544,7 +593,8 @@ TEST_F(MixerEngineTest, ProcessNeverAllocatesLocksOrTearsCoefficients)
     auto& controls = engine.controls();
     for (int number = 1; number <= MixerControlState::kChannelCount; ++number)
     {
-        channel(number).source = number <= 2 ? number : number - 2;
+        // Channel 7 shares channel 3's source.
+        channel(number).source = number <= 2 ? number : number == 7 ? 1 : number - 2;
         channel(number).fader = 90;
         channel(number).preFaderSend = channel(number).postFaderSend = 50;
         channel(number).toOutputPairTwo = channel(number).compressorOn = true;
