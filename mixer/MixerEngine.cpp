@@ -313,6 +313,7 @@ void MixerEngine::Reset() noexcept
 {
     for (CFxRbjFilter& filter : m_equaliserFilters)
         filter.reset();
+    m_rightEqualiserMemory = {};
     m_compressor.initRuntime();
     std::memset(m_bufferStorage.get(), 0, sizeof(float) * kBufferCount * kMaxFrames);
     m_channelPeaks.fill(kPeakFloor);
@@ -441,22 +442,7 @@ void MixerEngine::processPiece(float* const* inputs, long numIn, float* const* o
                         m_compressor.getReleaseCoefficient(),
                         std::pow(10.0, thresholdDb / 20.0) * (1.0 - 1e-9)};
 
-    // Pull the sources of the running stereo channels, in channel order. The
-    // callee gets its own copies of the pointer arrays.
-    for (int channelIndex = MixerControlState::kMonoChannelCount;
-         channelIndex < MixerControlState::kChannelCount; ++channelIndex)
-    {
-        const ChannelSettings& settings = block.channels[channelIndex];
-        if (!settings.running)
-            continue;
-        RackProcessor* source = m_sources.entry(settings.sourceItem);
-        if (source == nullptr)
-            continue;
-        std::array<float*, 2> sourceInputs{inputs[0], inputs[1]};
-        std::array<float*, 2> channelBuffers{channelSamples(channelIndex, 0),
-                                             channelSamples(channelIndex, 1)};
-        source->Process(sourceInputs.data(), channelBuffers.data(), 2, 2, frames);
-    }
+    pullSources(block, inputs, frames);
 
     // The channel strips.
     m_channelPeaks.fill(kPeakFloor);
@@ -516,6 +502,50 @@ void MixerEngine::processPiece(float* const* inputs, long numIn, float* const* o
         for (int output = 0; output < kDeviceOutputsUsed; ++output)
             sink->postMeterReading(MixerMeterSink::firstOutputMeter() + output,
                                    meterDecibels(block.outputPeaks[output]));
+    }
+}
+
+void MixerEngine::pullSources(const BlockSetup& block, float* const* inputs, long frames) noexcept
+{
+    // Each source plays one block per block: pulling it again for a second
+    // channel would play it on (twice as fast with two channels). So a source
+    // is pulled once, into the first running channel that selects it, in
+    // channel order; every later channel on it gets a copy of those samples.
+    // All pulls and copies happen before any strip processes its buffers in
+    // place, so the first channel's buffers still hold the source's own block.
+    struct Pull
+    {
+        const RackProcessor* source;
+        int channelIndex;
+    };
+    std::array<Pull, kStereoChannelCount> pulls{};
+    int pullCount = 0;
+    const size_t byteCount = static_cast<size_t>(frames) * sizeof(float);
+    for (int channelIndex = MixerControlState::kMonoChannelCount;
+         channelIndex < MixerControlState::kChannelCount; ++channelIndex)
+    {
+        const ChannelSettings& settings = block.channels[channelIndex];
+        if (!settings.running)
+            continue;
+        RackProcessor* source = m_sources.entry(settings.sourceItem);
+        if (source == nullptr)
+            continue;
+        float* const left = channelSamples(channelIndex, 0);
+        float* const right = channelSamples(channelIndex, 1);
+        const Pull* earlier =
+            std::find_if(pulls.data(), pulls.data() + pullCount,
+                         [source](const Pull& pull) { return pull.source == source; });
+        if (earlier != pulls.data() + pullCount)
+        {
+            std::memcpy(left, channelSamples(earlier->channelIndex, 0), byteCount);
+            std::memcpy(right, channelSamples(earlier->channelIndex, 1), byteCount);
+            continue;
+        }
+        pulls[pullCount++] = {source, channelIndex};
+        // The callee gets its own copies of the pointer arrays.
+        std::array<float*, 2> sourceInputs{inputs[0], inputs[1]};
+        std::array<float*, 2> channelBuffers{left, right};
+        source->Process(sourceInputs.data(), channelBuffers.data(), 2, 2, frames);
     }
 }
 
@@ -593,28 +623,36 @@ void MixerEngine::prepareStereoChannel(const BlockSetup& block, int channelIndex
 
 void MixerEngine::equaliseChannels(const BlockSetup& block, long frames) noexcept
 {
-    // Every chain adopts its bands' newest coefficients, running or not.
+    // Every chain adopts its bands' newest coefficients, running or not. A
+    // stereo channel's right side runs on its own chain: the left chain's
+    // coefficients with the right side's memory.
     CFxRbjFilter* const filters = m_equaliserFilters.data();
     std::array<MixerEqualiserChain, MixerControlState::kChannelCount> chains{
         MixerEqualiserChain(filters),      MixerEqualiserChain(filters + 3),
         MixerEqualiserChain(filters + 6),  MixerEqualiserChain(filters + 9),
         MixerEqualiserChain(filters + 12), MixerEqualiserChain(filters + 15),
         MixerEqualiserChain(filters + 18)};
+    std::array<MixerEqualiserChain, kStereoChannelCount> rightChains{
+        MixerEqualiserChain(chains[2], m_rightEqualiserMemory[0]),
+        MixerEqualiserChain(chains[3], m_rightEqualiserMemory[1]),
+        MixerEqualiserChain(chains[4], m_rightEqualiserMemory[2]),
+        MixerEqualiserChain(chains[5], m_rightEqualiserMemory[3]),
+        MixerEqualiserChain(chains[6], m_rightEqualiserMemory[4])};
+    auto rightChain = [&](int channelIndex) -> MixerEqualiserChain&
+    { return rightChains[channelIndex - MixerControlState::kMonoChannelCount]; };
 
     // One channel alone, honouring its gate frame by frame: a closed gate
-    // skips the filters and leaves their memory untouched. A stereo channel
-    // runs left then right through the same chain.
+    // skips the filters and leaves their memory untouched.
     auto equaliseFrame = [&](int channelIndex, long frame)
     {
         if (!gateFlags(channelIndex)[frame])
             return;
-        MixerEqualiserChain& chain = chains[channelIndex];
         float* const left = channelSamples(channelIndex, 0);
-        left[frame] = chain.filter(left[frame]);
+        left[frame] = chains[channelIndex].filter(left[frame]);
         if (!MixerControlState::isMonoChannel(channelIndex))
         {
             float* const right = channelSamples(channelIndex, 1);
-            right[frame] = chain.filter(right[frame]);
+            right[frame] = rightChain(channelIndex).filter(right[frame]);
         }
     };
     auto equaliseAlone = [&](int channelIndex)
@@ -623,43 +661,58 @@ void MixerEngine::equaliseChannels(const BlockSetup& block, long frames) noexcep
             equaliseFrame(channelIndex, frame);
     };
 
-    // Two channels of the same kind share the pair's instructions while both
-    // gates are open; a frame with a closed gate runs on the chains alone.
-    auto equaliseTogether = [&](int firstIndex, int secondIndex)
+    // A stereo channel's two sides share one gate, so they always run
+    // together in the two lanes of a pair.
+    auto equaliseStereoChannel = [&](int channelIndex)
     {
 #if defined(CORVANE_HAVE_EQUALISER_PAIR)
-        MixerEqualiserPair pair(chains[firstIndex], chains[secondIndex]);
-        const unsigned char* const firstGates = gateFlags(firstIndex);
-        const unsigned char* const secondGates = gateFlags(secondIndex);
-        float* const firstLeft = channelSamples(firstIndex, 0);
-        float* const secondLeft = channelSamples(secondIndex, 0);
-        float* const firstRight = channelSamples(firstIndex, 1);
-        float* const secondRight = channelSamples(secondIndex, 1);
-        const bool stereo = !MixerControlState::isMonoChannel(firstIndex);
+        MixerEqualiserPair pair(chains[channelIndex], rightChain(channelIndex));
+        const unsigned char* const gates = gateFlags(channelIndex);
+        float* const left = channelSamples(channelIndex, 0);
+        float* const right = channelSamples(channelIndex, 1);
+        for (long frame = 0; frame < frames; ++frame)
+        {
+            if (gates[frame])
+                pair.filter(left[frame], right[frame]);
+        }
+        pair.finish();
+#else
+        equaliseAlone(channelIndex);
+#endif
+    };
+
+    // The two mono channels share the pair's instructions while both gates
+    // are open; a frame with a closed gate runs on the chains alone.
+    auto equaliseMonoChannels = [&]
+    {
+#if defined(CORVANE_HAVE_EQUALISER_PAIR)
+        MixerEqualiserPair pair(chains[0], chains[1]);
+        const unsigned char* const firstGates = gateFlags(0);
+        const unsigned char* const secondGates = gateFlags(1);
+        float* const first = channelSamples(0, 0);
+        float* const second = channelSamples(1, 0);
         for (long frame = 0; frame < frames; ++frame)
         {
             if (firstGates[frame] && secondGates[frame])
             {
-                pair.filter(firstLeft[frame], secondLeft[frame]);
-                if (stereo)
-                    pair.filter(firstRight[frame], secondRight[frame]);
+                pair.filter(first[frame], second[frame]);
                 continue;
             }
             pair.finish();
-            equaliseFrame(firstIndex, frame);
-            equaliseFrame(secondIndex, frame);
+            equaliseFrame(0, frame);
+            equaliseFrame(1, frame);
             pair.reload();
         }
         pair.finish();
 #else
-        equaliseAlone(firstIndex);
-        equaliseAlone(secondIndex);
+        equaliseAlone(0);
+        equaliseAlone(1);
 #endif
     };
 
-    // Four stereo channels share one four-lane chain where the processor
-    // has one; the rest go in pairs of the same kind, the last one alone.
-    std::array<int, MixerControlState::kChannelCount> stereoRunning{};
+    // Four stereo channels share one four-lane step per side where the
+    // processor has one; the rest run one channel per pair.
+    std::array<int, kStereoChannelCount> stereoRunning{};
     int stereoCount = 0;
     for (int channelIndex = MixerControlState::kMonoChannelCount;
          channelIndex < MixerControlState::kChannelCount; ++channelIndex)
@@ -670,33 +723,35 @@ void MixerEngine::equaliseChannels(const BlockSetup& block, long frames) noexcep
     int firstUnequalised = 0;
     if (m_useFourLanes && stereoCount >= 4)
     {
-        std::array<MixerEqualiserChain*, 4> quadChains{};
+        std::array<MixerEqualiserChain*, 4> leftChains{}, quadRightChains{};
         std::array<float*, 4> left{}, right{};
         std::array<const unsigned char*, 4> gates{};
         for (int lane = 0; lane < 4; ++lane)
         {
             const int channelIndex = stereoRunning[lane];
-            quadChains[lane] = &chains[channelIndex];
+            leftChains[lane] = &chains[channelIndex];
+            quadRightChains[lane] = &rightChain(channelIndex);
             left[lane] = channelSamples(channelIndex, 0);
             right[lane] = channelSamples(channelIndex, 1);
             gates[lane] = gateFlags(channelIndex);
         }
-        mixer_equaliser_quad::equaliseFourStereoChannels(quadChains, left, right, gates, frames);
+        mixer_equaliser_quad::equaliseFourStereoChannels(leftChains, quadRightChains, left, right,
+                                                         gates, frames);
         firstUnequalised = 4;
     }
-    for (; firstUnequalised + 1 < stereoCount; firstUnequalised += 2)
-        equaliseTogether(stereoRunning[firstUnequalised], stereoRunning[firstUnequalised + 1]);
-    if (firstUnequalised < stereoCount)
-        equaliseAlone(stereoRunning[firstUnequalised]);
+    for (; firstUnequalised < stereoCount; ++firstUnequalised)
+        equaliseStereoChannel(stereoRunning[firstUnequalised]);
 
     if (block.channels[0].running && block.channels[1].running)
-        equaliseTogether(0, 1);
+        equaliseMonoChannels();
     else if (block.channels[0].running)
         equaliseAlone(0);
     else if (block.channels[1].running)
         equaliseAlone(1);
 
     for (MixerEqualiserChain& chain : chains)
+        chain.finish();
+    for (MixerEqualiserChain& chain : rightChains)
         chain.finish();
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
 // MixerEngine: the signal path of Corvane's seven-channel mixer, without any
-// widget. Per block it pulls the selected sources, runs two mono channels
+// widget. Per block it pulls each selected source once, runs two mono channels
 // (device inputs) and five stereo channels (source units) through trim,
 // compressor (mono only), three-band equaliser, sends, fader and pan onto two
 // output pairs, drives the dual effect rack with the sends, mixes the
@@ -30,6 +30,7 @@
 
 #include "app/RackProcessor.h"
 #include "mixer/MixerControlState.h"
+#include "mixer/MixerEqualiserChain.h"
 #include "mixer/MixerGainLaws.h"
 #include "mixer/MixerMeterSink.h"
 #include "mixer/MixerSourceTable.h"
@@ -96,9 +97,10 @@ public:
     // -6 dB, attack 2.5 ms, release 500 ms, the current rate, envelope reset.
     void ConfigureCompressor();
 
-    // GUI thread, device stopped: clears the equaliser memories, the
-    // compressor envelope and the work buffers. (The running mixer never
-    // resets itself; its state carries across blocks and restarts.)
+    // GUI thread, device stopped: clears the equaliser memories (both sides
+    // of every stereo channel), the compressor envelope and the work
+    // buffers. (The running mixer never resets itself; its state carries
+    // across blocks and restarts.)
     void Reset() noexcept;
 
     // GUI thread. Where the meter readings go (nullptr: nowhere).
@@ -111,7 +113,8 @@ public:
     // running rate, 44100 Hz before the first.
     double filterSampleRate() const { return m_filterSampleRate.load(); }
     const MixerGainLaws& gainLaws() const noexcept { return m_gainLaws; }
-    // Audio thread (or tests while no block runs).
+    // Audio thread (or tests while no block runs). The band's coefficients,
+    // and the memory of a mono channel or a stereo channel's left side.
     const CFxRbjFilter& equaliserFilter(int channelIndex, int band) const
     {
         return m_equaliserFilters[channelIndex * kBandCount + band];
@@ -124,6 +127,7 @@ private:
 
     void processPiece(float* const* inputs, long numIn, float* const* outputs, long numOut,
                       long frames) noexcept;
+    void pullSources(const BlockSetup& block, float* const* inputs, long frames) noexcept;
     void prepareMonoChannels(const BlockSetup& block, long frames) noexcept;
     void prepareStereoChannel(const BlockSetup& block, int channelIndex, long frames) noexcept;
     void equaliseChannels(const BlockSetup& block, long frames) noexcept;
@@ -140,6 +144,12 @@ private:
     MixerGainLaws m_gainLaws;
     MixerSourceTable m_sources;
     std::array<CFxRbjFilter, MixerControlState::kChannelCount * kBandCount> m_equaliserFilters;
+    static constexpr int kStereoChannelCount =
+        MixerControlState::kChannelCount - MixerControlState::kMonoChannelCount;
+    // The stereo channels' right sides filter with their channel's
+    // coefficients but keep their own memory here (audio thread), so a side
+    // never carries the other side's signal into its filters.
+    std::array<MixerEqualiserChain::Memory, kStereoChannelCount> m_rightEqualiserMemory{};
     // One compressor for both mono channels: they share one envelope.
     SimpleComp m_compressor;
     std::atomic<MixerMeterSink*> m_meterSink{nullptr};

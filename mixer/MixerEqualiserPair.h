@@ -1,7 +1,8 @@
 #pragma once
 
-// MixerEqualiserPair: two channels' equaliser chains run side by side in the
-// two lanes of one SSE2 register. Each lane performs exactly the operations
+// MixerEqualiserPair: two equaliser chains (the two mono channels, or the two
+// sides of one stereo channel) run side by side in the two lanes of one SSE2
+// register. Each lane performs exactly the operations
 // of MixerEqualiserChain::filter in the same order, so the results are
 // bit-identical to running the chains one after the other; the pair only
 // lets the two independent chains share instructions.

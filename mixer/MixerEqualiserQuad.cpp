@@ -94,31 +94,37 @@ bool available() noexcept
 }
 
 __attribute__((target("avx"))) void
-equaliseFourStereoChannels(const std::array<MixerEqualiserChain*, 4>& chains,
+equaliseFourStereoChannels(const std::array<MixerEqualiserChain*, 4>& leftChains,
+                           const std::array<MixerEqualiserChain*, 4>& rightChains,
                            const std::array<float*, 4>& left, const std::array<float*, 4>& right,
                            const std::array<const unsigned char*, 4>& gates, long frames) noexcept
 {
-    QuadState state;
-    load(state, chains);
+    QuadState leftState;
+    QuadState rightState;
+    load(leftState, leftChains);
+    load(rightState, rightChains);
     for (long frame = 0; frame < frames; ++frame)
     {
         if (gates[0][frame] && gates[1][frame] && gates[2][frame] && gates[3][frame])
         {
-            step(state, left.data(), frame);
-            step(state, right.data(), frame);
+            step(leftState, left.data(), frame);
+            step(rightState, right.data(), frame);
             continue;
         }
-        store(state, chains);
+        store(leftState, leftChains);
+        store(rightState, rightChains);
         for (int lane = 0; lane < kLanes; ++lane)
         {
             if (!gates[lane][frame])
                 continue;
-            left[lane][frame] = chains[lane]->filter(left[lane][frame]);
-            right[lane][frame] = chains[lane]->filter(right[lane][frame]);
+            left[lane][frame] = leftChains[lane]->filter(left[lane][frame]);
+            right[lane][frame] = rightChains[lane]->filter(right[lane][frame]);
         }
-        load(state, chains);
+        load(leftState, leftChains);
+        load(rightState, rightChains);
     }
-    store(state, chains);
+    store(leftState, leftChains);
+    store(rightState, rightChains);
 }
 
 #else
@@ -128,7 +134,8 @@ bool available() noexcept
     return false;
 }
 
-void equaliseFourStereoChannels(const std::array<MixerEqualiserChain*, 4>& chains,
+void equaliseFourStereoChannels(const std::array<MixerEqualiserChain*, 4>& leftChains,
+                                const std::array<MixerEqualiserChain*, 4>& rightChains,
                                 const std::array<float*, 4>& left,
                                 const std::array<float*, 4>& right,
                                 const std::array<const unsigned char*, 4>& gates,
@@ -140,8 +147,8 @@ void equaliseFourStereoChannels(const std::array<MixerEqualiserChain*, 4>& chain
         {
             if (!gates[lane][frame])
                 continue;
-            left[lane][frame] = chains[lane]->filter(left[lane][frame]);
-            right[lane][frame] = chains[lane]->filter(right[lane][frame]);
+            left[lane][frame] = leftChains[lane]->filter(left[lane][frame]);
+            right[lane][frame] = rightChains[lane]->filter(right[lane][frame]);
         }
     }
 }

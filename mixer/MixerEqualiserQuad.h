@@ -19,11 +19,13 @@ namespace mixer_equaliser_quad
 // outside the audio thread.
 bool available() noexcept;
 
-// Runs the four chains over their channels' buffers in place: per frame the
-// left sample, then the right, through each channel's own chain. A frame
-// whose gate is closed in any of the four channels runs on the chains one by
-// one, skipping those with a closed gate.
-void equaliseFourStereoChannels(const std::array<MixerEqualiserChain*, 4>& chains,
+// Runs four channels' chains over their buffers in place: per frame the left
+// samples through the left chains and the right samples through the right
+// chains (two independent four-lane steps). A frame whose gate is closed in
+// any of the four channels runs on the chains one by one, skipping those with
+// a closed gate.
+void equaliseFourStereoChannels(const std::array<MixerEqualiserChain*, 4>& leftChains,
+                                const std::array<MixerEqualiserChain*, 4>& rightChains,
                                 const std::array<float*, 4>& left,
                                 const std::array<float*, 4>& right,
                                 const std::array<const unsigned char*, 4>& gates,

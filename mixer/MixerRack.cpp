@@ -7,8 +7,6 @@
 #include "platform/GuiThread.h"
 #include "skinkit/PictureModule.h"
 
-#include <cstdlib>
-
 namespace
 {
 
@@ -43,39 +41,6 @@ constexpr int kKeyboardStep = 5;
 QRect at(mixer_layout::Point point, int width = 1, int height = 1)
 {
     return QRect(point.x, point.y, width, height);
-}
-
-// A knob shows its value quantised to the picture's frames, and the value a
-// frame reads is not always a value that selects that frame again: plain
-// setvalue(getvalue()) can land one frame lower, so every save and restore
-// would walk the knob down. Restoring therefore picks the frame that reads
-// the saved value (or the nearest one) among the values around it.
-void setKnobShowing(CKnob& knob, int wanted)
-{
-    knob.setvalue(wanted);
-    if (knob.getvalue() == wanted)
-        return;
-    // Neighbouring frames are under 2 values apart on the panel's knobs (at
-    // most 110 values over 66 frames), so this reaches the frames on both
-    // sides.
-    constexpr int kSearchWidth = 3;
-    int bestCandidate = wanted;
-    int bestDistance = std::abs(knob.getvalue() - wanted);
-    for (int candidate = wanted - kSearchWidth; candidate <= wanted + kSearchWidth; ++candidate)
-    {
-        if (candidate < knob.getminvalue() || candidate > knob.getmaxvalue())
-            continue;
-        knob.setvalue(candidate);
-        const int distance = std::abs(knob.getvalue() - wanted);
-        if (distance < bestDistance)
-        {
-            bestDistance = distance;
-            bestCandidate = candidate;
-        }
-        if (distance == 0)
-            return;
-    }
-    knob.setvalue(bestCandidate);
 }
 
 bool isEqualiserKnobId(int commandId)
@@ -232,11 +197,11 @@ void CMixerRack::createChannelKnobs(const MixerControlState& saved)
         makeKnob(controls.preFaderSend, mixer_layout::preFaderSendKnob(channel),
                  mixer_layout::knobSize, channel == 0 ? ID_PRE_SEND_1 : 0, kSendKnobPicture,
                  kSendKnobFrames, kCoarseKnobStep);
-        setKnobShowing(controls.preFaderSend, values.preFaderSend.load());
+        controls.preFaderSend.setvalue(values.preFaderSend.load());
         makeKnob(controls.postFaderSend, mixer_layout::postFaderSendKnob(channel),
                  mixer_layout::knobSize, channel == 0 ? ID_POST_SEND_1 : 0, kSendKnobPicture,
                  kSendKnobFrames, kCoarseKnobStep);
-        setKnobShowing(controls.postFaderSend, values.postFaderSend.load());
+        controls.postFaderSend.setvalue(values.postFaderSend.load());
     }
 
     // Setting each band to 0 dB computes its flat filter through the
@@ -254,7 +219,8 @@ void CMixerRack::createChannelKnobs(const MixerControlState& saved)
         }
 
     // Pan knobs use the 66-frame strip: with an even frame count one frame
-    // reads exactly 50, so the centre passes both sides at unity.
+    // reads exactly 50, so a pan turned by hand can reach the centre, which
+    // passes both sides at unity.
     for (int channel = 0; channel < kChannelCount; ++channel)
     {
         CKnob& pan = strip(channel).pan;
@@ -262,7 +228,7 @@ void CMixerRack::createChannelKnobs(const MixerControlState& saved)
                  channel == 0 ? ID_PAN_1 : 0, kSendKnobPicture, kSendKnobFrames, kFineKnobStep);
         pan.setminvalue(mixer_ranges::kPan.minimum);
         pan.setmaxvalue(mixer_ranges::kPan.maximum);
-        setKnobShowing(pan, saved.channels[static_cast<size_t>(channel)].pan.load());
+        pan.setvalue(saved.channels[static_cast<size_t>(channel)].pan.load());
     }
 }
 
@@ -335,17 +301,17 @@ void CMixerRack::createMasterKnobs(const MixerControlState& saved)
         knob.LoadPicture(pictures, kSendKnobPicture, kSendKnobFrames);
         knob.setparentwnd(this);
         knob.m_nStep = kCoarseKnobStep;
-        setKnobShowing(knob, saved.returnLevel[static_cast<size_t>(returnIndex)].load());
+        knob.setvalue(saved.returnLevel[static_cast<size_t>(returnIndex)].load());
     }
     // The record knob uses the 66-frame strip too: 66 frames over 0..110
-    // give a frame that reads exactly 100, the top of its remote range.
+    // give a frame that reads exactly 100 (unity) when turned by hand.
     m_record.create(
         this, at(mixer_layout::recordKnob, mixer_layout::knobSize, mixer_layout::knobSize), 0);
     m_record.LoadPicture(pictures, kSendKnobPicture, kSendKnobFrames);
     m_record.setparentwnd(this);
     m_record.m_nStep = kCoarseKnobStep;
     m_record.setmaxvalue(mixer_ranges::kRecordLevel.maximum);
-    setKnobShowing(m_record, saved.recordLevel.load());
+    m_record.setvalue(saved.recordLevel.load());
     m_recordFromPairOne.SetStatus(saved.recordFromOutputPairOne.load());
     m_recordFromPairTwo.SetStatus(saved.recordFromOutputPairTwo.load());
 
@@ -374,7 +340,7 @@ void CMixerRack::restoreSlidersButtonsAndGains(const MixerControlState& saved)
         controls.fader.setvalue(values.fader.load());
         controls.toPairOne.SetStatus(values.toOutputPairOne.load());
         controls.toPairTwo.SetStatus(values.toOutputPairTwo.load());
-        setKnobShowing(controls.gain, values.gainDb.load());
+        controls.gain.setvalue(values.gainDb.load());
     }
     for (int master = 0; master < kMasterCount; ++master)
         masterSlider(master).setvalue(saved.masterLevel[static_cast<size_t>(master)].load());

@@ -53,7 +53,7 @@ void CKnob::setvalue(int v)
     const long long span = static_cast<long long>(max) - min;
     const int frame =
         span > 0 ? static_cast<int>((static_cast<long long>(v) - min) * m_nFrames / span) + 1 : 1;
-    setcurpic(std::min(frame, m_nFrames));
+    showFrame(frame);
 }
 
 void CKnob::setmaxvalue(int v)
@@ -80,8 +80,14 @@ int CKnob::valueOfFrame(int frame) const
 
 void CKnob::setcurpic(int frame)
 {
+    frame = std::clamp(frame, 1, std::max(m_nFrames, 1));
+    m_nValue.store(valueOfFrame(frame), std::memory_order_relaxed);
+    showFrame(frame);
+}
+
+void CKnob::showFrame(int frame)
+{
     m_nCurrentFrame = std::clamp(frame, 1, std::max(m_nFrames, 1));
-    m_nValue.store(valueOfFrame(m_nCurrentFrame), std::memory_order_relaxed);
     notifyParent(m_pNotifyHandle);
     update();
 }

@@ -1,8 +1,10 @@
 #pragma once
 
 // A rotary knob drawn from a film strip of equal pictures laid side by side.
-// Its value lies in [min, max] and is quantised to the strip's frames; every
-// change of frame (mouse, wheel or setvalue) notifies the parent at once.
+// Its value lies in [min, max]. A value given by code (setvalue: restore,
+// remote control) is kept exactly and only picks the frame to show; the
+// mouse and wheel move whole frames and take the value of the frame they
+// reach. Every change (mouse, wheel or setvalue) notifies the parent at once.
 //
 // Threads: GUI thread, except getvalue/getminvalue/getmaxvalue, which are
 // lock-free atomic reads the audio thread may make.
@@ -27,8 +29,8 @@ public:
     // does not exist or frames does not fit it.
     bool LoadPicture(const PictureModule& module, int bitmapId, int frames);
 
-    // Ignored outside [min, max]; otherwise selects the frame of v and
-    // notifies, also when v is already current.
+    // Ignored outside [min, max]; otherwise keeps v as the value, shows the
+    // frame v falls in and notifies, also when v is already current.
     void setvalue(int v);
     // Any thread: lock-free atomic reads.
     int getvalue() const { return m_nValue.load(std::memory_order_relaxed); }
@@ -60,8 +62,11 @@ protected:
     void keyReleaseEvent(QKeyEvent* event) override;
 
 private:
-    // The change steps: clamp, select, take the frame's value, notify, repaint.
+    // The mouse's change steps: clamp, select, take the frame's value, notify,
+    // repaint.
     void setcurpic(int frame);
+    // Shows the frame, then notifies and repaints; the value is already set.
+    void showFrame(int frame);
     int valueOfFrame(int frame) const;
 
     QPixmap m_filmStrip;

@@ -28,7 +28,7 @@ bool CMSlider::LoadPicture(const PictureModule& module, int trackId, int thumbId
         return false;
     m_track = track;
     m_thumb = thumb;
-    m_nThumbY = std::clamp(m_nThumbY, 0, std::max(travel(), 0));
+    m_nThumbY = thumbYForValue(getvalue());
     requestResize();
     update();
     return true;
@@ -39,16 +39,44 @@ int CMSlider::travel() const
     return m_track.height() - m_thumb.height();
 }
 
+int CMSlider::thumbYForValue(int value) const
+{
+    const int span = std::max(travel(), 0);
+    const int min = getminvalue();
+    const int max = getmaxvalue();
+    // A range of one value leaves the thumb at the top.
+    if (max <= min)
+        return 0;
+    value = std::clamp(value, min, max);
+    return static_cast<int>(static_cast<long long>(span) * (max - value) / (max - min));
+}
+
+void CMSlider::placeThumbAtValue()
+{
+    m_nThumbY = thumbYForValue(getvalue());
+    update();
+}
+
 void CMSlider::setvalue(int v)
 {
     const int min = getminvalue();
     const int max = getmaxvalue();
     v = std::clamp(v, min, std::max(min, max));
-    // A range of one value leaves the thumb at the top.
-    const int y = max > min
-                      ? static_cast<int>(static_cast<long long>(travel()) * (max - v) / (max - min))
-                      : 0;
-    setptposy(y);
+    m_nValue.store(v, std::memory_order_relaxed);
+    placeThumbAtValue();
+    notifyParent(m_pNotifyHandle);
+}
+
+void CMSlider::setmaxvalue(int v)
+{
+    m_nMax.store(v, std::memory_order_relaxed);
+    placeThumbAtValue();
+}
+
+void CMSlider::setminvalue(int v)
+{
+    m_nMin.store(v, std::memory_order_relaxed);
+    placeThumbAtValue();
 }
 
 void CMSlider::setptposy(int y)

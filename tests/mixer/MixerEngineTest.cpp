@@ -1,4 +1,5 @@
 #include "mixer/MixerEngine.h"
+#include "mixer/MixerEqualiserChain.h"
 #include "mixer/MixerMeterReadings.h"
 #include "mixer/MixerTestUnits.h"
 
@@ -10,6 +11,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <complex>
 #include <cstring>
 #include <functional>
 #include <numbers>
@@ -185,12 +187,12 @@ TEST_F(MixerEngineTest, ChannelTwoNeverTakesChannelOnesInput)
     EXPECT_EQ(meters.readingCount(0), 2u);
 }
 
-TEST_F(MixerEngineTest, OnlyNeighbouringChannelsSixAndSevenShareASourceOnce)
+TEST_F(MixerEngineTest, OnlyNeighbouringChannelsSixAndSevenStepAsideForTheSameSource)
 {
-    // Channels 3 and 4 on one source process it twice.
+    // Channels 3 and 4 on one source both carry it (pulled once).
     channel(3).source = MixerSourceTable::Mp3Player;
     channel(4).source = MixerSourceTable::Mp3Player;
-    // Channels 5, 6 and 7 on one source process it once, through channel 5.
+    // Channels 5, 6 and 7 on one source: heard once, through channel 5.
     channel(5).source = MixerSourceTable::CdPlayer;
     channel(6).source = MixerSourceTable::CdPlayer;
     channel(7).source = MixerSourceTable::CdPlayer;
@@ -198,17 +200,66 @@ TEST_F(MixerEngineTest, OnlyNeighbouringChannelsSixAndSevenShareASourceOnce)
         channel(number).fader = 100;
     engine.controls().masterLevel[0] = 100;
     runBlock();
-    EXPECT_EQ(mp3.processCalls, 2);
+    EXPECT_EQ(mp3.processCalls, 1);
     EXPECT_EQ(cd.processCalls, 1);
     EXPECT_FLOAT_EQ(outputs[0][0], 0.5f + 0.5f + 0.3f);
     EXPECT_EQ(meters.readingCount(5), 0u);
     EXPECT_EQ(meters.readingCount(6), 0u);
 
-    // Channel 7 is compared only with channel 6, never with channel 5.
+    // Channel 7 is compared only with channel 6, never with channel 5: it
+    // runs, on channel 5's pull.
     channel(6).source = MixerSourceTable::LoopPlayer;
     runBlock();
-    EXPECT_EQ(cd.processCalls, 3);
+    EXPECT_EQ(cd.processCalls, 2);
     EXPECT_EQ(loop.processCalls, 1);
+    EXPECT_FLOAT_EQ(outputs[0][0], 0.5f + 0.5f + 0.3f - 0.4f + 0.3f);
+    EXPECT_EQ(meters.readingCount(6), 1u);
+}
+
+// A source plays at its own speed however many channels select it: it is
+// pulled once per block, and every channel on it carries that block.
+TEST_F(MixerEngineTest, ASourceOnSeveralChannelsIsPulledOncePerBlockAndRunsOnUnbroken)
+{
+    for (const int sharingChannels : {2, 3})
+    {
+        SCOPED_TRACE(sharingChannels);
+        RampSource ramp;
+        MixerEngine mixer;
+        mixer.SetSources(&ramp, &cd, nullptr, nullptr, nullptr, nullptr, nullptr);
+        auto& controls = mixer.controls();
+        // Channel 3 on pair 1; channel 4 (and 5) on pair 2, all at unity.
+        for (int index = 2; index < 2 + sharingChannels; ++index)
+        {
+            controls.channels[index].source = MixerSourceTable::Mp3Player;
+            controls.channels[index].fader = 100;
+            controls.channels[index].toOutputPairOne = index == 2;
+            controls.channels[index].toOutputPairTwo = index != 2;
+        }
+        controls.channels[6].source = MixerSourceTable::CdPlayer; // another source still plays
+        controls.channels[6].toOutputPairOne = false;
+        for (auto& master : controls.masterLevel)
+            master = 100;
+
+        const int blocks = 3;
+        for (int block = 0; block < blocks; ++block)
+        {
+            SCOPED_TRACE(block);
+            std::array<float*, 4> out{outputs[0].data(), outputs[1].data(), outputs[2].data(),
+                                      outputs[3].data()};
+            mixer.Process(nullptr, out.data(), 0, 4, kBlockFrames);
+            EXPECT_EQ(ramp.processCalls, block + 1);
+            for (long frame = 0; frame < kBlockFrames; ++frame)
+            {
+                const float expected = static_cast<float>(block * kBlockFrames + frame + 1);
+                ASSERT_NEAR(outputs[0][frame], expected, 1e-3f) << frame;
+                ASSERT_NEAR(outputs[1][frame], -expected, 1e-3f) << frame;
+                // The other channels carry the very same samples.
+                const float copies = static_cast<float>(sharingChannels - 1);
+                ASSERT_EQ(outputs[2][frame], copies * outputs[0][frame]) << frame;
+                ASSERT_EQ(outputs[3][frame], copies * outputs[1][frame]) << frame;
+            }
+        }
+    }
 }
 
 TEST_F(MixerEngineTest, SelectorsMarkUnitsRoutedAndUnrouted)
@@ -484,52 +535,162 @@ TEST_F(MixerEngineTest, EqualiserBandMeasuresItsKnobAndFollowsTheRunningRate)
     EXPECT_TRUE(std::isfinite(active.a1));
 }
 
-TEST_F(MixerEngineTest, ChannelsEqualisedTogetherMatchChannelsEqualisedAlone)
+// A stereo channel's two sides are filtered apart, each exactly as a mono
+// channel with the same band: identical sides come out identical to the mono
+// channel (15 dB up at the high band's centre), and a tone on the left alone
+// leaves the right side silent.
+TEST_F(MixerEngineTest, StereoChannelEqualisesEachSideLikeAMonoChannel)
+{
+    // 6000 Hz at 48 kHz: 8 samples a cycle, starting on a crest.
+    const long frames = 2 * MixerEngine::kMaxFrames;
+    const std::vector<float> tone = [&]
+    {
+        std::vector<float> samples(frames);
+        for (long frame = 0; frame < frames; ++frame)
+            samples[frame] = 0.1f * static_cast<float>(std::cos(std::numbers::pi * frame / 4.0));
+        return samples;
+    }();
+    const std::vector<float> silence(frames, 0.0f);
+
+    // The band's designed gain at 6000 Hz, from its coefficients: |H(e^jw)|
+    // at w = pi / 4 (the flat mid and low bands pass it at 1).
+    CFxRbjFilter high;
+    high.calc_filter_coeffs(CFxRbjFilter::PeakingEqualiser, 6000.0, 48000.0, 1.0, 15.0, false);
+    high.acquireCoefficients();
+    const CFxRbjFilter::Coefficients& c = high.activeCoefficients();
+    const std::complex<double> z = std::polar(1.0, -std::numbers::pi / 4.0); // e^-jw
+    const double designedDb =
+        20.0 *
+        std::log10(std::abs((c.b0 + c.b1 * z + c.b2 * z * z) / (1.0 + c.a1 * z + c.a2 * z * z)));
+    EXPECT_NEAR(designedDb, 15.0, 1e-9);
+
+    engine.SetSampleRate(48000.0f);
+    // Channel 1 (mono, on the tone) to pair 2; channel 3 (stereo) to pair 1.
+    channel(1).source = 1;
+    channel(1).toOutputPairOne = false;
+    channel(1).toOutputPairTwo = true;
+    channel(3).source = MixerSourceTable::Mp3Player;
+    for (const int number : {1, 3})
+    {
+        channel(number).fader = 100;
+        engine.SetEqualiserGain(number - 1, 0, 15);
+    }
+    for (auto& master : engine.controls().masterLevel)
+        master = 100;
+
+    for (const std::vector<float>* right : {&tone, &silence})
+    {
+        SCOPED_TRACE(right == &tone ? "identical sides" : "left only");
+        SequenceSource source(tone, *right);
+        engine.SetSources(&source, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+        // Both sides start from rest (the right side's memory is cleared too).
+        engine.Reset();
+        std::array<float*, 1> in{const_cast<float*>(tone.data())};
+        std::array<float*, 4> out{outputs[0].data(), outputs[1].data(), outputs[2].data(),
+                                  outputs[3].data()};
+        engine.Process(in.data(), out.data(), 1, 4, frames);
+
+        const float peak =
+            *std::max_element(outputs[2].begin() + frames / 2, outputs[2].begin() + frames);
+        EXPECT_NEAR(20.0 * std::log10(peak / 0.1), designedDb, 0.01);
+        // Sample for sample what the mono channel makes of the same tone.
+        EXPECT_EQ(std::vector<float>(outputs[0].begin(), outputs[0].begin() + frames),
+                  std::vector<float>(outputs[2].begin(), outputs[2].begin() + frames));
+        const std::vector<float> rightSide(outputs[1].begin(), outputs[1].begin() + frames);
+        EXPECT_EQ(rightSide, right == &tone ? std::vector<float>(outputs[2].begin(),
+                                                                 outputs[2].begin() + frames)
+                                            : silence);
+    }
+}
+
+// Channels share the processor's lanes (two mono channels in one pair, a
+// stereo channel's two sides in one pair, four stereo channels in four lanes
+// per side) and must come out bit for bit as the plain one-chain-per-side
+// path makes them, including frames where one channel's gate is closed.
+TEST_F(MixerEngineTest, EqualiserLanesMatchThePlainChainsBitForBit)
 {
     const long frames = 4 * kBlockFrames;
     std::mt19937 generator(5);
     std::uniform_real_distribution<float> noise(-0.5f, 0.5f);
-    // Channel 3 starts silent (its gate closed), the others at once.
-    std::array<std::vector<float>, 8> sequences;
+    // Mono channel 1, then stereo channels 3.. (left, right); channel 1 and
+    // channel 3 start silent (their gates closed), the others at once.
+    std::array<std::vector<float>, 12> sequences;
     for (size_t index = 0; index < sequences.size(); ++index)
     {
         sequences[index].assign(frames, 0.0f);
-        for (long frame = index < 2 ? 40 : 0; frame < frames; ++frame)
+        const long firstSound = index == 0 ? 70 : index == 2 || index == 3 ? 40 : 0;
+        for (long frame = firstSound; frame < frames; ++frame)
             sequences[index][frame] = noise(generator);
     }
-
-    // Renders stereo channels 3.. (channelCount of them), or just `only`.
-    auto render = [&](int channelCount, int only)
+    const std::vector<float>& monoOne = sequences[0];
+    const std::vector<float>& monoTwo = sequences[1];
+    auto stereoSide = [&](int stereo, int side) -> const std::vector<float>&
+    { return sequences[static_cast<size_t>(2 + 2 * stereo + side)]; };
+    // Each channel's band gains (channel index, band, dB).
+    auto bandGain = [](int channelIndex, int band)
     {
-        SequenceSource first(sequences[0], sequences[1]), second(sequences[2], sequences[3]),
-            third(sequences[4], sequences[5]), fourth(sequences[6], sequences[7]);
+        const int shift = channelIndex + 1;
+        return band == shift % 3         ? 12 - 4 * channelIndex
+               : band == (shift + 1) % 3 ? -9 + 2 * channelIndex
+                                         : 0;
+    };
+    constexpr std::array<std::array<double, 2>, 3> kBands{
+        {{6000.0, 1.0}, {950.0, 1.0}, {55.0, 0.8}}};
+
+    for (int stereoCount = 1; stereoCount <= 5; ++stereoCount)
+    {
+        SCOPED_TRACE(stereoCount);
+        SequenceSource first(stereoSide(0, 0), stereoSide(0, 1)),
+            second(stereoSide(1, 0), stereoSide(1, 1)), third(stereoSide(2, 0), stereoSide(2, 1)),
+            fourth(stereoSide(3, 0), stereoSide(3, 1)), fifth(stereoSide(4, 0), stereoSide(4, 1));
         MixerEngine mixer;
-        mixer.SetSources(&first, &second, &third, nullptr, nullptr, &fourth, nullptr);
+        mixer.SetSources(&first, &second, &third, nullptr, nullptr, &fourth, &fifth);
         auto& controls = mixer.controls();
-        for (int stereo = 0; stereo < channelCount; ++stereo)
+        const int channelCount = 2 + stereoCount;
+        for (int index = 0; index < channelCount; ++index)
         {
-            auto& strip = controls.channels[2 + stereo];
-            strip.source = (only < 0 || only == stereo) ? stereo + 1 : 0;
-            strip.fader = 100;
-            mixer.SetEqualiserGain(2 + stereo, stereo % 3, 12 - 5 * stereo);
-            mixer.SetEqualiserGain(2 + stereo, (stereo + 1) % 3, -9 + 2 * stereo);
+            controls.channels[index].source = index < 2 ? index + 1 : index - 1;
+            controls.channels[index].fader = 100;
+            for (int band = 0; band < 3; ++band)
+                mixer.SetEqualiserGain(index, band, bandGain(index, band));
         }
         controls.masterLevel[0] = 100;
         controls.masterLevel[1] = 100;
-        std::vector<float> sides(2 * frames); // left, then right
+        std::vector<float> left(frames), right(frames);
         for (long offset = 0; offset < frames; offset += kBlockFrames)
         {
-            std::array<float*, 2> out{sides.data() + offset, sides.data() + frames + offset};
-            mixer.Process(nullptr, out.data(), 0, 2, kBlockFrames);
+            std::array<float*, 2> in{const_cast<float*>(monoOne.data()) + offset,
+                                     const_cast<float*>(monoTwo.data()) + offset};
+            std::array<float*, 2> out{left.data() + offset, right.data() + offset};
+            mixer.Process(in.data(), out.data(), 2, 2, kBlockFrames);
         }
-        return sides;
-    };
-    for (int channelCount : {2, 4})
-    {
-        std::vector<float> sum(2 * frames, 0.0f);
-        for (int only = 0; only < channelCount; ++only)
-            std::ranges::transform(sum, render(channelCount, only), sum.begin(), std::plus{});
-        EXPECT_EQ(render(channelCount, -1), sum) << channelCount << " channels";
+
+        // The plain path: one chain per side, on filters of its own, frame by
+        // frame; the sum in channel order, as the mixer adds.
+        std::vector<float> expectedLeft(frames, 0.0f), expectedRight(frames, 0.0f);
+        for (int index = 0; index < channelCount; ++index)
+            for (int side = 0; side < (index < 2 ? 1 : 2); ++side)
+            {
+                std::array<CFxRbjFilter, 3> filters;
+                for (int band = 0; band < 3; ++band)
+                    filters[band].calc_filter_coeffs(CFxRbjFilter::PeakingEqualiser,
+                                                     kBands[band][0], mixer.filterSampleRate(),
+                                                     kBands[band][1], bandGain(index, band), false);
+                MixerEqualiserChain chain(filters.data());
+                const std::vector<float>& samples = index == 0   ? monoOne
+                                                    : index == 1 ? monoTwo
+                                                                 : stereoSide(index - 2, side);
+                for (long frame = 0; frame < frames; ++frame)
+                {
+                    const float filtered = chain.filter(samples[frame]);
+                    if (index < 2 || side == 0)
+                        expectedLeft[frame] += filtered;
+                    if (index < 2 || side == 1)
+                        expectedRight[frame] += filtered;
+                }
+            }
+        EXPECT_EQ(left, expectedLeft);
+        EXPECT_EQ(right, expectedRight);
     }
 }
 
@@ -544,7 +705,8 @@ TEST_F(MixerEngineTest, ProcessNeverAllocatesLocksOrTearsCoefficients)
     auto& controls = engine.controls();
     for (int number = 1; number <= MixerControlState::kChannelCount; ++number)
     {
-        channel(number).source = number <= 2 ? number : number - 2;
+        // Channel 7 shares channel 3's source.
+        channel(number).source = number <= 2 ? number : number == 7 ? 1 : number - 2;
         channel(number).fader = 90;
         channel(number).preFaderSend = channel(number).postFaderSend = 50;
         channel(number).toOutputPairTwo = channel(number).compressorOn = true;

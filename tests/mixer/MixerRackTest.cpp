@@ -168,7 +168,7 @@ void setEveryControl(CMixerRack& mixer)
     {
         mixer.sourceSelector(channel).setitemindex(channel < 2 ? 4 - channel : channel - 1);
         mixer.channelFader(channel).setvalue(11 + 13 * channel);
-        // Odd values that the knobs show as the nearest frame.
+        // Odd values that fall between the knobs' frames.
         mixer.gainKnob(channel).setvalue(-27 + 9 * channel);
         mixer.panKnob(channel).setvalue(7 + 14 * channel);
         mixer.preFaderSendKnob(channel).setvalue(3 + 13 * channel);
@@ -227,6 +227,16 @@ TEST_F(MixerRackTest, SectionMixerStartsAtTheDefaultsAndKeepsEveryControlAcrossR
         EXPECT_EQ(mixer.engine().controls().channels[4].pan.load(), 50);
         setEveryControl(mixer);
         shownAtExit = shownValues(mixer);
+        // The controls keep the values given, not their frames' or pixel
+        // rows' values.
+        EXPECT_EQ(mixer.channelFader(1).getvalue(), 24);
+        EXPECT_EQ(mixer.gainKnob(2).getvalue(), -9);
+        EXPECT_EQ(mixer.panKnob(0).getvalue(), 7);
+        EXPECT_EQ(mixer.preFaderSendKnob(2).getvalue(), 29);
+        EXPECT_EQ(mixer.postFaderSendKnob(0).getvalue(), 97);
+        EXPECT_EQ(mixer.returnKnob(0).getvalue(), 37);
+        EXPECT_EQ(mixer.recordKnob().getvalue(), 107);
+        EXPECT_EQ(mixer.masterSlider(2).getvalue(), 65);
     }
     {
         CMixerRack neverShown; // an unbuilt panel leaves the saved mixer alone
@@ -252,6 +262,63 @@ TEST_F(MixerRackTest, SectionMixerStartsAtTheDefaultsAndKeepsEveryControlAcrossR
         EXPECT_EQ(state.masterLevel[3].load(), mixer.masterSlider(3).getvalue());
         EXPECT_TRUE(state.recordFromOutputPairTwo.load());
     }
+}
+
+TEST_F(MixerRackTest, FadersKeepTheValuesGivenByCodeKeysRemoteAndRestore)
+{
+    {
+        CMixerRack mixer;
+        mixer.CreateControls();
+        for (int channel = 0; channel < kChannels; ++channel)
+            for (int value = 0; value <= 110; ++value)
+            {
+                mixer.channelFader(channel).setvalue(value);
+                ASSERT_EQ(mixer.channelFader(channel).getvalue(), value) << channel;
+            }
+        for (int master = 0; master < 4; ++master)
+            for (int value = 0; value <= 100; ++value)
+            {
+                mixer.masterSlider(master).setvalue(value);
+                ASSERT_EQ(mixer.masterSlider(master).getvalue(), value) << master;
+            }
+
+        // Key presses move by exactly 5 and stop at the ends.
+        mixer.channelFader(2).setvalue(0);
+        mixer.masterSlider(1).setvalue(0);
+        for (int press = 0; press < 20; ++press)
+        {
+            mixer.StepChannelFader(2, true);
+            mixer.StepMasterLevel(1, true);
+        }
+        EXPECT_EQ(mixer.channelFader(2).getvalue(), 100);
+        EXPECT_EQ(mixer.engine().controls().channels[2].fader.load(), 100);
+        EXPECT_EQ(mixer.masterSlider(1).getvalue(), 100);
+        for (int press = 0; press < 3; ++press)
+        {
+            mixer.StepChannelFader(2, true);
+            mixer.StepMasterLevel(1, true);
+        }
+        EXPECT_EQ(mixer.channelFader(2).getvalue(), 110);
+        EXPECT_EQ(mixer.masterSlider(1).getvalue(), 100);
+        for (int press = 0; press < 23; ++press)
+            mixer.StepChannelFader(2, false);
+        EXPECT_EQ(mixer.channelFader(2).getvalue(), 0);
+
+        // Every remote value lands on trunc(v / 127 x 110).
+        for (int midiValue = 0; midiValue <= 127; ++midiValue)
+        {
+            mixer.SetChannelFaderRemote(5, midiValue);
+            ASSERT_EQ(mixer.channelFader(5).getvalue(), midiValue * 110 / 127) << midiValue;
+        }
+
+        mixer.channelFader(3).setvalue(73);
+        mixer.masterSlider(0).setvalue(73);
+    }
+    CMixerRack mixer;
+    mixer.CreateControls();
+    EXPECT_EQ(mixer.channelFader(3).getvalue(), 73);
+    EXPECT_EQ(mixer.masterSlider(0).getvalue(), 73);
+    EXPECT_EQ(mixer.engine().controls().channels[3].fader.load(), 73);
 }
 
 TEST_F(MixerRackTest, RestoreFollowsTheControlsRangeRules)

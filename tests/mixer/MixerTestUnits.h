@@ -49,6 +49,25 @@ struct SequenceSource : RackProcessor
     long position = 0;
 };
 
+// Plays a ramp that runs on from block to block (1, 2, 3, .. on the left, the
+// same negated on the right) and counts its pulls: a second pull in one block
+// shows as a jump in the ramp.
+struct RampSource : RackProcessor
+{
+    void Process(float**, float** out, long, long, long frames) override
+    {
+        ++processCalls;
+        for (long frame = 0; frame < frames; ++frame)
+        {
+            ++position;
+            out[0][frame] = static_cast<float>(position);
+            out[1][frame] = -static_cast<float>(position);
+        }
+    }
+    long position = 0;
+    int processCalls = 0;
+};
+
 // Return k = send k x gain, on both sides.
 struct ScalingEffect : RackProcessor
 {

@@ -1,4 +1,5 @@
-// CKnob and CMSlider: value quantisation, notification and mouse handling.
+// CKnob and CMSlider: values kept as set, frames and thumb rows derived from
+// them, notification and mouse handling.
 
 #include "SkinTestSupport.h"
 
@@ -6,6 +7,9 @@
 #include "skinkit/CMSlider.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <utility>
 
 namespace
 {
@@ -50,14 +54,15 @@ TEST_F(KnobTest, ValueOutsideRangeChangesNothingAndSendsNothing)
     EXPECT_TRUE(parent.commands.empty());
 }
 
-TEST_F(KnobTest, ValuesAreQuantisedToFramesAndEveryCallNotifies)
+TEST_F(KnobTest, SetValueKeepsTheValueShowsItsFrameAndEveryCallNotifies)
 {
     CKnob knob(0, 100);
     createKnob(knob);
-    // Frame 37 * 45 / 100 + 1 = 17 reads trunc(16 / 45 * 100) = 35.
+    // 37 falls in frame 37 * 45 / 100 + 1 = 17 (which a turn would read as
+    // trunc(16 / 45 * 100) = 35); the value set stays 37.
     knob.setvalue(37);
     EXPECT_EQ(knob.currentFrame(), 17);
-    EXPECT_EQ(knob.getvalue(), 35);
+    EXPECT_EQ(knob.getvalue(), 37);
     knob.setvalue(100);
     EXPECT_EQ(knob.currentFrame(), 45);
     EXPECT_EQ(knob.getvalue(), 100);
@@ -69,8 +74,53 @@ TEST_F(KnobTest, ValuesAreQuantisedToFramesAndEveryCallNotifies)
     ASSERT_EQ(parent.commands.size(), 4u);
     EXPECT_EQ(parent.commands[0].commandId, 170);
     EXPECT_EQ(parent.commands[0].notifyHandle, &parent);
-    // The handler already reads the quantised value.
-    EXPECT_EQ(parent.commands[0].valueSeen, 35);
+    // The handler already reads the value set.
+    EXPECT_EQ(parent.commands[0].valueSeen, 37);
+}
+
+// The knobs of the mixer (and the library default): every value set by code
+// reads back exactly, on the frame it falls in; a turn from there moves whole
+// frames and reads the value of the frame it reaches.
+TEST_F(KnobTest, EveryValueSetByCodeReadsBackExactly)
+{
+    struct Configuration
+    {
+        int minimum, maximum, picture, frames;
+    };
+    for (const Configuration& configuration :
+         {Configuration{0, 100, 0, 45}, Configuration{-15, 15, 134, 66},
+          Configuration{0, 100, 134, 66}, Configuration{0, 110, 134, 66},
+          Configuration{-30, 30, 139, 45}})
+    {
+        SCOPED_TRACE(configuration.maximum);
+        SCOPED_TRACE(configuration.frames);
+        CKnob knob(configuration.minimum, configuration.maximum);
+        if (configuration.picture != 0)
+        {
+            ASSERT_TRUE(knob.LoadPicture(PictureModule::corvane(), configuration.picture,
+                                         configuration.frames));
+        }
+        createKnob(knob);
+        knob.m_nStep = 1;
+        const int span = configuration.maximum - configuration.minimum;
+        for (int value = configuration.minimum; value <= configuration.maximum; ++value)
+        {
+            knob.setvalue(value);
+            ASSERT_EQ(knob.getvalue(), value);
+            const int frame =
+                std::min((value - configuration.minimum) * configuration.frames / span + 1,
+                         configuration.frames);
+            ASSERT_EQ(knob.currentFrame(), frame) << value;
+        }
+        // A turn up from the middle frame reads the next frame's value.
+        knob.setvalue(configuration.minimum + span / 2);
+        const int frame = knob.currentFrame();
+        turnWheel(&knob, 120);
+        EXPECT_EQ(knob.currentFrame(), frame + 1);
+        EXPECT_EQ(knob.getvalue(),
+                  static_cast<int>(static_cast<double>(frame) / configuration.frames * span +
+                                   configuration.minimum));
+    }
 }
 
 TEST_F(KnobTest, EqualiserKnobCentresAtFrame34AndTruncatesTowardZero)
@@ -190,7 +240,7 @@ TEST_F(SliderTest, DragPastTheEndStopsAtTheLastPositionInside)
     EXPECT_FALSE(slider.thumbPressed());
 }
 
-TEST_F(SliderTest, SetValueClampsAndFollowsThePixelLaw)
+TEST_F(SliderTest, SetValueClampsKeepsTheValueAndPlacesTheThumb)
 {
     CMSlider slider(100, 0);
     createSlider(slider);
@@ -200,11 +250,59 @@ TEST_F(SliderTest, SetValueClampsAndFollowsThePixelLaw)
     slider.setvalue(-3);
     EXPECT_EQ(slider.thumbY(), 92);
     EXPECT_EQ(slider.getvalue(), 0);
-    // y = trunc(92 * 63 / 100) = 57; value = trunc(100 * 35 / 92) = 38.
+    // y = trunc(92 * 63 / 100) = 57; the value stays 37 (pixel row 57 alone
+    // would read trunc(100 * 35 / 92) = 38).
     slider.setvalue(37);
     EXPECT_EQ(slider.thumbY(), 57);
-    EXPECT_EQ(slider.getvalue(), 38);
+    EXPECT_EQ(slider.getvalue(), 37);
     EXPECT_EQ(parent.commands.size(), 3u);
+    EXPECT_EQ(parent.commands[2].valueSeen, 37);
+    // A new range moves the thumb to where the value now lies, silently.
+    slider.setmaxvalue(74);
+    EXPECT_EQ(slider.thumbY(), 46);
+    EXPECT_EQ(slider.getvalue(), 37);
+    EXPECT_EQ(parent.commands.size(), 3u);
+}
+
+// The mixer's faders (0..110) and masters (0..100) on their pictures: a
+// value set by code reads back exactly, whatever the 92-pixel travel, and
+// steps of 5 add up exactly.
+TEST_F(SliderTest, EveryValueSetByCodeReadsBackExactly)
+{
+    for (const int maximum : {110, 100})
+    {
+        SCOPED_TRACE(maximum);
+        CMSlider slider(maximum, 0);
+        createSlider(slider);
+        for (int value = 0; value <= maximum; ++value)
+        {
+            slider.setvalue(value);
+            ASSERT_EQ(slider.getvalue(), value);
+            ASSERT_EQ(slider.thumbY(), 92 * (maximum - value) / maximum) << value;
+        }
+        slider.setvalue(0);
+        for (int step = 0; step < 20; ++step)
+            slider.setvalue(slider.getvalue() + 5);
+        EXPECT_EQ(slider.getvalue(), 100);
+    }
+}
+
+TEST_F(SliderTest, DragMapsThumbRowsToValues)
+{
+    CMSlider slider(110, 0);
+    createSlider(slider);
+    slider.setvalue(73); // thumb at trunc(92 * 37 / 110) = 30
+    ASSERT_EQ(slider.thumbY(), 30);
+    pressLeft(&slider, QPoint(12, 35)); // on the thumb: grab offset 5
+    // value = trunc(110 * (92 - row) / 92)
+    for (const auto& [row, value] : {std::pair{30, 74}, {0, 110}, {46, 55}, {91, 1}, {92, 0}})
+    {
+        dragLeft(&slider, QPoint(12, row + 5));
+        EXPECT_EQ(slider.thumbY(), row);
+        EXPECT_EQ(slider.getvalue(), value) << row;
+        EXPECT_EQ(parent.commands.back().valueSeen, value);
+    }
+    releaseLeft(&slider, QPoint(12, 97));
 }
 
 } // namespace
