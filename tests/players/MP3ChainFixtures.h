@@ -142,23 +142,7 @@ struct Track
     double seconds; // 0: not checked
 };
 
-// The stretches [begin, end) where a 48000 Hz recording sounds: above 0.05,
-// split by 10 ms of silence.
-inline std::vector<std::pair<size_t, size_t>> soundingStretches(const std::vector<float>& samples)
-{
-    constexpr size_t silence = 480;
-    std::vector<std::pair<size_t, size_t>> stretches;
-    size_t lastLoud = 0;
-    for (size_t index = 0; index < samples.size(); ++index)
-    {
-        if (std::abs(samples[index]) <= 0.05f)
-            continue;
-        if (stretches.empty() || index - lastLoud >= silence)
-            stretches.emplace_back(index, index);
-        stretches.back().second = lastLoud = index + 1;
-    }
-    return stretches;
-}
+using testkit::soundingStretches;
 
 // The sounding stretches of a 48000 Hz recording begin with `tracks`, and
 // hold nothing more unless `more`. Each keeps pitch and level with no gap or

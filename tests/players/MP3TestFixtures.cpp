@@ -15,18 +15,6 @@
 namespace mp3test
 {
 
-std::vector<float> makeStereoTone(int sampleRate, size_t frames, double leftFrequency,
-                                  double rightFrequency, double amplitude)
-{
-    std::vector<float> samples(frames * 2);
-    for (size_t index = 0; index < samples.size(); ++index)
-        samples[index] =
-            static_cast<float>(amplitude * std::sin(2.0 * std::numbers::pi *
-                                                    (index % 2 ? rightFrequency : leftFrequency) *
-                                                    static_cast<double>(index / 2) / sampleRate));
-    return samples;
-}
-
 EncodedMp3 encodeMp3(const std::vector<float>& stereo, const EncodeOptions& options)
 {
     lame_global_flags* encoder = lame_init();
@@ -254,72 +242,6 @@ Bytes randomBytes(size_t count, unsigned seed)
     for (auto& byte : bytes)
         byte = static_cast<unsigned char>(random());
     return bytes;
-}
-
-void writeFile(const std::string& path, const Bytes& bytes)
-{
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file.write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
-    if (!file)
-        throw std::runtime_error("cannot write " + path);
-}
-
-TemporaryFolder::TemporaryFolder()
-    : m_folder((std::filesystem::temp_directory_path() / "corvane-mp3-XXXXXX").string())
-{
-    if (mkdtemp(m_folder.data()) == nullptr)
-        throw std::runtime_error("mkdtemp failed");
-}
-
-TemporaryFolder::~TemporaryFolder()
-{
-    std::error_code ignored;
-    std::filesystem::remove_all(m_folder, ignored);
-}
-
-std::string TemporaryFolder::write(const std::string& name,
-                                   std::initializer_list<Bytes> parts) const
-{
-    Bytes joined;
-    for (const auto& part : parts)
-        joined.insert(joined.end(), part.begin(), part.end());
-    writeFile(path(name), joined);
-    return path(name);
-}
-
-std::string toneFaults(const float* samples, size_t count, size_t stride, double sampleRate,
-                       double frequency, double level, double frequencyTolerance,
-                       double levelTolerance, double maxJump)
-{
-    const auto at = [&](size_t index) { return static_cast<double>(samples[index * stride]); };
-    const double coefficient = 2.0 * std::cos(2.0 * std::numbers::pi * frequency / sampleRate);
-    double first = 0.0, last = 0.0, squares = 0.0, jump = 0.0;
-    size_t crossings = 0;
-    for (size_t index = 0; index < count; ++index)
-    {
-        squares += at(index) * at(index);
-        if (index >= 2)
-            jump =
-                std::max(jump, std::abs(at(index) - coefficient * at(index - 1) + at(index - 2)));
-        if (index >= 1 && at(index - 1) < 0.0 && at(index) >= 0.0)
-        {
-            last = static_cast<double>(index - 1) + at(index - 1) / (at(index - 1) - at(index));
-            first = crossings++ == 0 ? last : first;
-        }
-    }
-    const double measuredFrequency =
-        crossings < 2 ? 0.0 : static_cast<double>(crossings - 1) * sampleRate / (last - first);
-    const double measuredLevel =
-        std::sqrt(squares / static_cast<double>(count)) * std::numbers::sqrt2;
-    std::ostringstream faults;
-    if (std::abs(measuredFrequency - frequency) > frequencyTolerance)
-        faults << "frequency " << measuredFrequency << " Hz, not " << frequency << "; ";
-    if (std::abs(measuredLevel - level) > levelTolerance)
-        faults << "level " << measuredLevel << ", not " << level << "; ";
-    if (jump > maxJump)
-        faults << "a jump of " << jump << "; ";
-    return faults.str();
 }
 
 } // namespace mp3test

@@ -3,7 +3,7 @@
 // Fixtures for the MP3 tests: tones encoded with LAME, ID3 tags written byte
 // by byte, temporary files, and the tone measurement the tests assert on.
 
-#include "app/RackProcessor.h"
+#include "support/Tones.h"
 
 #include <string>
 #include <vector>
@@ -11,15 +11,16 @@
 namespace mp3test
 {
 
-using Bytes = std::vector<unsigned char>;
+using testkit::Bytes;
+using testkit::makeStereoTone;
+using testkit::StubRackUnit;
+using testkit::TemporaryFolder;
+using testkit::toneFaults;
+using testkit::writeFile;
 
 // LAME encodes a steady tone at 0.95 of its level at a constant bitrate
 // (measured): the 0.5 the tests encode decodes as 0.475. VBR keeps the level.
 constexpr double decodedLevel = 0.5 * 0.95;
-
-// Interleaved stereo sine tones of the given amplitude (full scale 1.0).
-std::vector<float> makeStereoTone(int sampleRate, size_t frames, double leftFrequency,
-                                  double rightFrequency, double amplitude);
 
 struct EncodeOptions
 {
@@ -76,39 +77,5 @@ struct Id3v2Layout
 Bytes makeId3v2Tag(const std::vector<Id3v2Frame>& frames, const Id3v2Layout& layout = {});
 Bytes junkBytes(); // 200 bytes without a sync byte
 Bytes randomBytes(size_t count, unsigned seed);
-void writeFile(const std::string& path, const Bytes& bytes);
-
-// The rack-unit state an MP3 engine obeys (running, routed, sample rate).
-class StubRackUnit : public RackProcessor
-{
-public:
-    void Process(float**, float**, long, long, long) override {}
-};
-
-// A fresh folder, removed with its contents at destruction.
-class TemporaryFolder
-{
-public:
-    TemporaryFolder();
-    ~TemporaryFolder();
-    TemporaryFolder(const TemporaryFolder&) = delete;
-    TemporaryFolder& operator=(const TemporaryFolder&) = delete;
-    std::string path(const std::string& name) const { return m_folder + "/" + name; }
-    const std::string& folder() const { return m_folder; }
-    // Writes the parts one after the other into the file `name`; returns its path.
-    std::string write(const std::string& name, std::initializer_list<Bytes> parts) const;
-
-private:
-    std::string m_folder;
-};
-
-// Checks count samples, every stride-th, against a steady sine: frequency from
-// interpolated rising zero crossings, peak level (RMS × √2), and no sample
-// further than maxJump from the sine's own recurrence x[n] = 2cos(w)x[n-1] -
-// x[n-2] (a gap, repeat or drop breaks it; coding noise stays far below 0.01).
-// Returns what is wrong, "" for a good tone.
-std::string toneFaults(const float* samples, size_t count, size_t stride, double sampleRate,
-                       double frequency, double level, double frequencyTolerance = 0.05,
-                       double levelTolerance = 0.01, double maxJump = 0.01);
 
 } // namespace mp3test

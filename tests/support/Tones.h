@@ -1,0 +1,62 @@
+#pragma once
+
+// Sound for tests: tones written in code, the measurement tests assert on
+// (pitch, level, no gap), the stretches a recording sounds in, temporary
+// folders and files, and a stand-in rack unit.
+
+#include "app/RackProcessor.h"
+
+#include <initializer_list>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace testkit
+{
+
+using Bytes = std::vector<unsigned char>;
+
+// Interleaved stereo sine tones of the given amplitude (full scale 1.0).
+std::vector<float> makeStereoTone(int sampleRate, size_t frames, double leftFrequency,
+                                  double rightFrequency, double amplitude);
+
+// The rack-unit state a unit's engine obeys (running, routed, sample rate).
+class StubRackUnit : public RackProcessor
+{
+public:
+    void Process(float**, float**, long, long, long) override {}
+};
+
+// A fresh folder, removed with its contents at destruction.
+class TemporaryFolder
+{
+public:
+    TemporaryFolder();
+    ~TemporaryFolder();
+    TemporaryFolder(const TemporaryFolder&) = delete;
+    TemporaryFolder& operator=(const TemporaryFolder&) = delete;
+    std::string path(const std::string& name) const { return m_folder + "/" + name; }
+    const std::string& folder() const { return m_folder; }
+    // Writes the parts one after the other into the file `name`; returns its path.
+    std::string write(const std::string& name, std::initializer_list<Bytes> parts) const;
+
+private:
+    std::string m_folder;
+};
+
+// Checks count samples, every stride-th, against a steady sine: frequency from
+// interpolated rising zero crossings, peak level (RMS × √2), and no sample
+// further than maxJump from the sine's own recurrence x[n] = 2cos(w)x[n-1] -
+// x[n-2] (a gap, repeat or drop breaks it; coding noise stays far below 0.01).
+// Returns what is wrong, "" for a good tone.
+std::string toneFaults(const float* samples, size_t count, size_t stride, double sampleRate,
+                       double frequency, double level, double frequencyTolerance = 0.05,
+                       double levelTolerance = 0.01, double maxJump = 0.01);
+
+void writeFile(const std::string& path, const Bytes& bytes);
+
+// The stretches [begin, end) where a recording sounds: above 0.05, split by
+// 10 ms of silence at 48000 Hz.
+std::vector<std::pair<size_t, size_t>> soundingStretches(const std::vector<float>& samples);
+
+} // namespace testkit
