@@ -8,6 +8,7 @@
 #include "mixer/MixerEngine.h"
 #include "players/MP3Rack.h"
 #include "support/RealtimeTrap.h"
+#include "support/UnitChain.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -71,69 +72,32 @@ protected:
     QString m_dialogFilter;
 };
 
-// The mixer as the chain root. Each block runs with the real-time trap armed,
-// so a test can assert the mixer and the MP3 player neither allocated nor locked.
-class MixerChain : public RackProcessor
+// The player on mixer channel 3 through the amplifier (the shared chain).
+// pace: after each block wait for the player's workers, so a device far
+// faster than real time gives them what a real one would.
+class MixerChain : public testkit::UnitChain
 {
 public:
-    // pace: after each block wait for the player's workers, so a device far
-    // faster than real time gives them what a real one would.
-    MixerChain(CMP3Rack& player, bool pace) : m_player(player), m_bPace(pace)
+    MixerChain(CMP3Rack& player, bool pace)
+        : testkit::UnitChain(player, MixerSourceTable::Mp3Player), m_player(player)
     {
-        mixer.SetSources(&player, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
-        MixerControlState& controls = mixer.controls();
-        controls.channels[2].source = MixerSourceTable::Mp3Player; // channel 3
-        controls.channels[2].fader = 100;
-        controls.masterLevel[0] = controls.masterLevel[1] = 100;
-        mixer.UpdateRouting();
+        if (pace)
+            m_pace = [this] { m_player.engine().waitUntilIdle(); };
     }
 
     void Process(float** in, float** out, long numIn, long numOut, long frames) override
     {
-        realtime_trap::armCurrentThread();
-        mixer.Process(in, out, numIn, numOut, frames);
-        realtime_trap::disarmCurrentThread();
-        if (m_bPace)
-            m_player.engine().waitUntilIdle();
-        if (afterBlock)
-            afterBlock();
+        testkit::UnitChain::Process(in, out, numIn, numOut, frames);
+        if (m_pace)
+            m_pace();
     }
 
-    void SetSampleRate(float rate) override
-    {
-        mixer.SetSampleRate(rate);
-        RackProcessor::SetSampleRate(rate);
-    }
-
-    // A decoded tone's level at outputs 1 and 2: trim 0 dB, fader, centre pan, master.
-    double outputLevel() const
-    {
-        const MixerGainLaws& laws = mixer.gainLaws();
-        return decodedLevel * laws.trim(0) * laws.fader(100) * laws.panLeft(50) * laws.fader(100);
-    }
-
-    // Powers the amplifier on with the named device at 48000 Hz, this chain its root.
-    bool powerOn(CAmpRack& amp, const QString& device)
-    {
-        amp.CreateControls();
-        amp.SetChain(this, nullptr);
-        for (int item = 0; item < amp.deviceSelector().getcount(); ++item)
-            if (amp.deviceSelector().itemText(item) == device)
-                amp.deviceSelector().setitemindex(item);
-        amp.rateSelector().setitemindex(1); // 48000 Hz
-        amp.powerSwitch().SetStatus(true);
-        amp.PowerOn();
-        return amp.powerSwitch().getStatus() && GetSampleRate() == 48000.0f;
-    }
-
-    MixerEngine mixer;
-    // Runs on the device's thread after each block, outside the trap: a test
-    // acts here at an exact point of playback.
-    std::function<void()> afterBlock;
+    // A decoded tone's level at outputs 1 and 2.
+    double outputLevel() const { return decodedLevel * outputGain(); }
 
 private:
     CMP3Rack& m_player;
-    bool m_bPace;
+    std::function<void()> m_pace;
 };
 
 struct Track
