@@ -34,6 +34,13 @@ CRackUnit::CRackUnit(int backgroundId, QWidget* parent)
     setFocusPolicy(Qt::NoFocus);
 }
 
+CRackUnit::CRackUnit(rack::RackUnitIndex index, QWidget* parent)
+    : CRackUnit(rack::kRackUnits[index].backgroundId, parent)
+{
+    m_strName = QString::fromUtf8(rack::kRackUnits[index].name);
+    m_nHeight = rack::kRackUnits[index].height;
+}
+
 CRackUnit::~CRackUnit() = default;
 
 QPixmap CRackUnit::placeholderBackground(int width, int height, const QString& label)

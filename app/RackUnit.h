@@ -9,6 +9,7 @@
 // RackProcessor. Threads: everything here runs on the GUI thread.
 
 #include "app/RackProcessor.h"
+#include "app/RackUnitTable.h"
 
 #include <QPixmap>
 #include <QString>
@@ -24,6 +25,9 @@ public:
     // backgroundId: the program's picture for this unit (":/corvane/<id>.png");
     // a plain placeholder panel stands in when the picture is missing.
     explicit CRackUnit(int backgroundId, QWidget* parent = nullptr);
+    // A unit of the rack's registry: its background, name and height come
+    // from its row.
+    explicit CRackUnit(rack::RackUnitIndex index, QWidget* parent = nullptr);
     ~CRackUnit() override;
 
     // Creates the unit's controls and reads its settings; called once by the

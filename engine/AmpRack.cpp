@@ -18,12 +18,9 @@ constexpr int kCpuPeriodMs = 1000;
 constexpr long kLatencyDivisor = 100;
 } // namespace
 
-CAmpRack::CAmpRack(QWidget* parent)
-    : CommandReceiver<CRackUnit>(rack::kRackUnits[rack::Amplifier].backgroundId, parent)
+CAmpRack::CAmpRack(QWidget* parent) : CommandReceiver<CRackUnit>(rack::Amplifier, parent)
 {
     m_settings.SetPathName(rack::kSettingsFileName);
-    m_strName = QString::fromUtf8(rack::kRackUnits[rack::Amplifier].name);
-    m_nHeight = rack::kRackUnits[rack::Amplifier].height;
     connect(&m_cpuTimer, &QTimer::timeout, this, &CAmpRack::updateCpuDisplay);
 }
 
