@@ -144,7 +144,8 @@ void CAmpRack::PowerOn()
         showRate(indexForRate(deviceRate));
     }
     const float rate = m_asio.getSampleRate() > 0.0f ? m_asio.getSampleRate() : wanted;
-    m_fDeviceRate.store(rate);
+    m_engine.prepare(rate);
+    m_engine.reset();
     m_latency.setvalue(
         static_cast<int>((m_asio.getOutputLatency() + m_asio.getInputLatency()) / kLatencyDivisor));
     const long outputs = m_asio.getOutputChannels();
@@ -207,6 +208,7 @@ void CAmpRack::PowerOff()
     m_latency.setvalue(0);
     m_asio.stopaudio();
     m_asio.unloaddriver();
+    m_engine.prepare(0.0);
     m_bRunning = false;
     if (RackProcessor* root = m_engine.chainRoot())
     {
@@ -224,7 +226,7 @@ long CAmpRack::EngineCallback(float** in, float** out, long numIn, long numOut, 
     auto* amp = reinterpret_cast<CAmpRack*>(userData);
     const platform::ScopedNoDenormals noDenormals;
     amp->m_engine.m_bTickOn.store(amp->m_tick.getStatus(), std::memory_order_relaxed);
-    amp->m_engine.process(in, out, numIn, numOut, frames, amp->m_fDeviceRate.load());
+    amp->m_engine.process(in, out, numIn, numOut, frames);
     for (int channel = 0; channel < EngineBlock::kMeteredChannels; ++channel)
         amp->m_vuMeters[static_cast<size_t>(channel)].setdb(amp->m_engine.meterDb(channel));
     return 1;

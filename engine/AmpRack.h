@@ -103,8 +103,6 @@ private:
     CCpuUsage m_cpuUsage;
     QTimer m_cpuTimer;
     EngineBlock m_engine;
-    // The device's rate while running, read by the audio thread.
-    std::atomic<double> m_fDeviceRate{0.0};
     QString m_strPowerFailure;
     bool m_bTellUser = true;
     bool m_bShowingDeviceRate = false;

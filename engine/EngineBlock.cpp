@@ -16,9 +16,19 @@ std::uint32_t EngineBlock::tickPeriod(double sampleRate, long frames) noexcept
     return period == 0 ? 1 : period;
 }
 
-void EngineBlock::process(float** in, float** out, long numIn, long numOut, long frames,
-                          double sampleRate) noexcept
+void EngineBlock::prepare(double sampleRate)
 {
+    m_fSampleRate.store(sampleRate, std::memory_order_relaxed);
+}
+
+void EngineBlock::reset()
+{
+    m_nBlockCounter.store(0, std::memory_order_relaxed);
+}
+
+void EngineBlock::process(float** in, float** out, long numIn, long numOut, long frames) noexcept
+{
+    const double sampleRate = m_fSampleRate.load(std::memory_order_relaxed);
     const std::uint32_t block = m_nBlockCounter.fetch_add(1, std::memory_order_relaxed) + 1;
 
     // The chain.

@@ -7,16 +7,18 @@
 // amplifier to show.
 //
 // Threads: process() runs on the audio thread and never allocates, locks or
-// waits. setChain() is called on the GUI thread before the device can start;
-// the tick switch and the meter readings are atomics shared with the GUI.
+// waits. setChain() and prepare() are called on the GUI thread while the
+// device is stopped; the tick switch and the meter readings are atomics
+// shared with the GUI.
 
+#include "app/RackEngine.h"
 #include "app/RackProcessor.h"
 
 #include <array>
 #include <atomic>
 #include <cstdint>
 
-class EngineBlock
+class EngineBlock : public RackEngine
 {
 public:
     static constexpr int kMeteredChannels = 4;
@@ -28,9 +30,13 @@ public:
     RackProcessor* chainRoot() const { return m_pChainRoot; }
     RackProcessor* postProcessor() const { return m_pPostProcessor; }
 
-    // Audio thread: one block. sampleRate is the device's current rate.
-    void process(float** in, float** out, long numIn, long numOut, long frames,
-                 double sampleRate) noexcept;
+    // GUI thread, device stopped: the device's rate (0.0 once it stopped),
+    // which paces the tick.
+    void prepare(double sampleRate) override;
+    // GUI thread, device stopped: the tick starts counting afresh.
+    void reset() override;
+    // Audio thread: one block.
+    void process(float** in, float** out, long numIn, long numOut, long frames) noexcept override;
 
     std::atomic<bool> m_bTickOn{false};
     // Set whenever the chain root is not inside a block; nothing waits on it.
@@ -50,7 +56,8 @@ public:
 private:
     RackProcessor* m_pChainRoot = nullptr;
     RackProcessor* m_pPostProcessor = nullptr;
-    // Paces the tick; counts every block and is never reset.
+    // Paces the tick; counts every block.
     std::atomic<std::uint32_t> m_nBlockCounter{0};
+    std::atomic<double> m_fSampleRate{0.0};
     std::array<std::atomic<float>, kMeteredChannels> m_meterDb{};
 };

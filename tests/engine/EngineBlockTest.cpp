@@ -68,7 +68,8 @@ TEST(EngineBlock, RunsTheChainThenThePostProcessorThenClipsAndMeters)
     Doubler equaliser;
     engine.setChain(&mixer, &equaliser);
     Buffers in(4, 256), out(4, 256);
-    engine.process(in.data(), out.data(), 4, 4, 256, 48000.0);
+    engine.prepare(48000.0);
+    engine.process(in.data(), out.data(), 4, 4, 256);
 
     EXPECT_EQ(mixer.calls, 1);
     EXPECT_EQ(mixer.lastFrames, 256);
@@ -89,7 +90,8 @@ TEST(EngineBlock, StereoDeviceMetersAndTicksOnlyItsTwoOutputs)
     engine.setChain(&mixer, nullptr);
     engine.m_bTickOn = true;
     Buffers in(2, 64), out(2, 64);
-    engine.process(in.data(), out.data(), 2, 2, 64, 44100.0);
+    engine.prepare(44100.0);
+    engine.process(in.data(), out.data(), 2, 2, 64);
     EXPECT_EQ(out.storage[0][10], -1.0f);
     EXPECT_EQ(out.storage[1][0], 0.0f) << "tick off-beat zeroes the first sample";
     EXPECT_NEAR(engine.meterDb(0), 20.0 * std::log10(2.0), 1e-4);
@@ -108,11 +110,12 @@ TEST(EngineBlock, TickIsAFullScaleImpulseEveryRateOverFramesBlocks)
     engine.m_bTickOn = true;
     Buffers in(4, 512), out(4, 512);
     std::vector<std::uint32_t> impulses;
+    engine.prepare(44100.0);
     for (int block = 0; block < 200; ++block)
     {
         for (auto& channel : out.storage)
             std::fill(channel.begin(), channel.end(), 0.0f);
-        engine.process(in.data(), out.data(), 4, 4, 512, 44100.0);
+        engine.process(in.data(), out.data(), 4, 4, 512);
         if (out.storage[0][0] == 1.0f)
             impulses.push_back(engine.blockCount());
         for (int channel = 1; channel < 4; ++channel)
@@ -132,11 +135,12 @@ TEST(EngineBlock, NeverAllocatesOrLocksOnTheAudioThread)
     engine.setChain(&mixer, &equaliser);
     engine.m_bTickOn = true;
     Buffers in(4, 256), out(4, 256);
+    engine.prepare(48000.0);
     realtime_trap::resetCounts();
     {
         realtime_trap::ScopedArm arm;
         for (int block = 0; block < 1000; ++block)
-            engine.process(in.data(), out.data(), 4, 4, 256, 48000.0);
+            engine.process(in.data(), out.data(), 4, 4, 256);
     }
     EXPECT_EQ(realtime_trap::allocations(), 0u);
     EXPECT_EQ(realtime_trap::blockingLocks(), 0u);
