@@ -1,0 +1,42 @@
+#pragma once
+
+// A second JACK client that records one of Corvane's output ports, as a
+// person's recorder or a mixing desk on the same server would hear it. It
+// records from the first non-zero sample into a buffer sized up front; its
+// process callback only copies.
+//
+// Threads: made and read on the test's thread; process runs on JACK's.
+
+#include <jack/jack.h>
+
+#include <atomic>
+#include <vector>
+
+namespace testkit
+{
+
+class JackCapture
+{
+public:
+    explicit JackCapture(size_t frames);
+    ~JackCapture();
+    JackCapture(const JackCapture&) = delete;
+    JackCapture& operator=(const JackCapture&) = delete;
+
+    // Connects the first port whose name matches `pattern` (a JACK regular
+    // expression, e.g. "^Corvane[^:]*:out_1$") to the capture.
+    bool connectFrom(const char* pattern);
+    bool full() const { return m_written.load() >= m_samples.size(); }
+    // What was recorded so far (zeros after that).
+    const std::vector<float>& samples() const { return m_samples; }
+
+private:
+    static int process(jack_nframes_t frames, void* self);
+
+    jack_client_t* m_client = nullptr;
+    jack_port_t* m_port = nullptr;
+    std::vector<float> m_samples;
+    std::atomic<size_t> m_written{0};
+};
+
+} // namespace testkit
