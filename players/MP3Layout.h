@@ -1,25 +1,49 @@
 #pragma once
 
-// The MP3 player's front panel: where each control sits and what is printed
-// around it. Both CMP3Rack's control building and the artwork generator read
-// this table, so labels and controls cannot drift apart.
+// The MP3 player's front panel: one row per control (where it sits, what is
+// printed under and beside it, its picture and child id), and the silk-screen
+// text that belongs to no one control. Both CMP3Rack's control building and
+// the artwork generator read this table, so positions, pictures and labels
+// cannot drift apart.
 
 #include "skinkit/panel/PanelLayout.h"
 
 #include <array>
+#include <cstddef>
+#include <span>
 
 namespace mp3_layout
 {
 
-struct Point
-{
-    int x;
-    int y;
-};
+using panel::FootprintKind;
+using panel::LabelAlignment;
 
-// Picture sizes the positions are planned around: transport buttons 28×18,
-// toggle switches 22×14, lamps 12×12, 12×20 LED cells, horizontal meters
-// 80×7, the selector's 14-pixel arrow plus its 2-pixel border.
+// Child ids the panel's handler acts on.
+constexpr int kPauseCommand = 600;
+constexpr int kOpenCommand = 601;
+constexpr int kPlayCommand = 602;
+constexpr int kStopCommand = 603;
+constexpr int kRemoveCommand = 604;
+constexpr int kPlaylistCommand = 605;
+constexpr int kPlayAllCommand = 606;
+
+// Pictures: the five transport and playlist buttons, the toggle switch (play
+// all, remaining time), the LED digits (11 cells of 12×20), the lamp and the
+// horizontal meter.
+constexpr int kPausePicture = 168;
+constexpr int kOpenPicture = 181;
+constexpr int kPlayPicture = 160;
+constexpr int kStopPicture = 164;
+constexpr int kRemovePicture = 194;
+constexpr int kSwitchPicture = 162;
+constexpr int kLedPicture = 165;
+constexpr int kLedCells = 11;
+constexpr int kLampPicture = 166;
+constexpr int kMeterPicture = 167;
+
+// Sizes the positions are planned around: transport buttons 28×18, toggle
+// switches 22×14, lamps 12×12, 12×20 LED cells, horizontal meters 80×7, the
+// selector's 14-pixel arrow plus its 2-pixel border.
 constexpr int buttonWidth = 28;
 constexpr int buttonHeight = 18;
 constexpr int toggleWidth = 22;
@@ -36,65 +60,105 @@ constexpr int titleHeight = 16;
 constexpr int selectorWidth = 250;
 constexpr int selectorHeight = 16;
 
-// Track title and playlist, under the unit's name.
-constexpr Point titleDisplay{32, 26};
-constexpr Point playlistSelector{32, 48};
-// Playlist buttons, then the transport with its lamps under Play and Pause.
-constexpr Point openButton{298, 28};
-constexpr Point removeButton{334, 28};
-constexpr Point playAllSwitch{301, 50};
-constexpr Point playButton{392, 28};
-constexpr Point pauseButton{428, 28};
-constexpr Point stopButton{464, 28};
-constexpr Point playingLamp{400, 51};
-constexpr Point pausedLamp{436, 51};
-// Minutes:seconds and the switch choosing elapsed or remaining time.
-constexpr Point minutesDisplay{512, 26};
-constexpr Point secondsDisplay{556, 26};
-constexpr Point remainingSwitch{515, 50};
-// Left and right peak meters.
-constexpr Point leftMeter{626, 30};
-constexpr Point rightMeter{626, 42};
+// The rows. The title display (a text control, not a skinned one) comes
+// first and the panel creates it by hand from its row; the others follow in
+// the order CMP3Rack lists its controls. Where printed footprints touch, the
+// later row is painted over the earlier one.
+enum Control : std::size_t
+{
+    TitleDisplay,
+    PauseButton,
+    OpenButton,
+    PlayButton,
+    StopButton,
+    RemoveButton,
+    PlayAllSwitch,
+    PlaylistSelector,
+    MinutesDisplay,
+    SecondsDisplay,
+    RemainingSwitch,
+    PlayingLamp,
+    PausedLamp,
+    LeftMeter,
+    RightMeter,
+    ControlCount,
+    SkinnedControlCount = ControlCount - 1
+};
 
-inline constexpr std::array<panel::PanelLabel, 13> labels = {{
+namespace detail
+{
+// A push button with its name printed centred above it.
+constexpr panel::PanelControl button(int x, int picture, int command, const char* name)
+{
+    return {{x, 28, buttonWidth, buttonHeight, FootprintKind::Button},
+            picture,
+            0,
+            command,
+            {x + buttonWidth / 2, 16, name, 7, LabelAlignment::Centre}};
+}
+// A toggle switch with its name printed to its right.
+constexpr panel::PanelControl toggle(int x, int command, const char* name)
+{
+    return {{x, 50, toggleWidth, toggleHeight, FootprintKind::Button},
+            kSwitchPicture,
+            0,
+            command,
+            {x + toggleWidth + 4, 52, name, 7, LabelAlignment::Left}};
+}
+constexpr panel::PanelControl lamp(int x)
+{
+    return {{x, 51, lampSize, lampSize, FootprintKind::Lamp}, kLampPicture};
+}
+constexpr panel::PanelControl led(int x, int places)
+{
+    return {
+        {x, 26, places * ledCellWidth, ledHeight, FootprintKind::Display}, kLedPicture, kLedCells};
+}
+// A peak meter with its side's letter printed to its left.
+constexpr panel::PanelControl meter(int y, const char* side)
+{
+    return {{626, y, meterWidth, meterHeight, FootprintKind::Meter},
+            kMeterPicture,
+            0,
+            0,
+            {618, y - 2, side, 7, LabelAlignment::Right}};
+}
+} // namespace detail
+
+// Track title and playlist under the unit's name; the playlist buttons; the
+// transport with its lamps under Play and Pause; minutes:seconds with the
+// switch choosing elapsed or remaining time; the left and right meters.
+inline constexpr std::array<panel::PanelControl, ControlCount> controls = {{
+    {{32, 26, titleWidth, titleHeight, FootprintKind::Display}},
+    detail::button(428, kPausePicture, kPauseCommand, "PAUSE"),
+    detail::button(298, kOpenPicture, kOpenCommand, "OPEN"),
+    detail::button(392, kPlayPicture, kPlayCommand, "PLAY"),
+    detail::button(464, kStopPicture, kStopCommand, "STOP"),
+    detail::button(334, kRemovePicture, kRemoveCommand, "REMOVE"),
+    detail::toggle(301, kPlayAllCommand, "ALL"),
+    {{32, 48, selectorWidth, selectorHeight, FootprintKind::Selector}, 0, 0, kPlaylistCommand},
+    detail::led(512, minutesPlaces),
+    detail::led(556, secondsPlaces),
+    detail::toggle(515, 0, "REMAIN"),
+    detail::lamp(400),
+    detail::lamp(436),
+    detail::meter(30, "L"),
+    detail::meter(42, "R"),
+}};
+
+// The rows of the skinned controls: every row but the title display's.
+inline constexpr std::span<const panel::PanelControl> skinnedControls =
+    std::span(controls).subspan(PauseButton);
+
+inline constexpr std::array<panel::PanelLabel, 4> labels = {{
     {panel::rackWidth - panel::rackEarWidth - 10, panel::slotHeight - 14, "CORVANE", 9,
-     panel::LabelAlignment::Right},
-    {312, 16, "OPEN", 7, panel::LabelAlignment::Centre},
-    {348, 16, "REMOVE", 7, panel::LabelAlignment::Centre},
-    {327, 52, "ALL", 7, panel::LabelAlignment::Left},
-    {406, 16, "PLAY", 7, panel::LabelAlignment::Centre},
-    {442, 16, "PAUSE", 7, panel::LabelAlignment::Centre},
-    {478, 16, "STOP", 7, panel::LabelAlignment::Centre},
-    {550, 14, "TIME", 7, panel::LabelAlignment::Centre},
-    {551, 29, ":", 12, panel::LabelAlignment::Centre},
-    {541, 52, "REMAIN", 7, panel::LabelAlignment::Left},
-    {666, 16, "LEVEL", 7, panel::LabelAlignment::Centre},
-    {618, 28, "L", 7, panel::LabelAlignment::Right},
-    {618, 40, "R", 7, panel::LabelAlignment::Right},
+     LabelAlignment::Right},
+    {550, 14, "TIME", 7, LabelAlignment::Centre},
+    {551, 29, ":", 12, LabelAlignment::Centre},
+    {666, 16, "LEVEL", 7, LabelAlignment::Centre},
 }};
 
-inline constexpr std::array<panel::PanelFootprint, 15> footprints = {{
-    {titleDisplay.x, titleDisplay.y, titleWidth, titleHeight, panel::FootprintKind::Display},
-    {playlistSelector.x, playlistSelector.y, selectorWidth, selectorHeight,
-     panel::FootprintKind::Selector},
-    {openButton.x, openButton.y, buttonWidth, buttonHeight, panel::FootprintKind::Button},
-    {removeButton.x, removeButton.y, buttonWidth, buttonHeight, panel::FootprintKind::Button},
-    {playAllSwitch.x, playAllSwitch.y, toggleWidth, toggleHeight, panel::FootprintKind::Button},
-    {playButton.x, playButton.y, buttonWidth, buttonHeight, panel::FootprintKind::Button},
-    {pauseButton.x, pauseButton.y, buttonWidth, buttonHeight, panel::FootprintKind::Button},
-    {stopButton.x, stopButton.y, buttonWidth, buttonHeight, panel::FootprintKind::Button},
-    {playingLamp.x, playingLamp.y, lampSize, lampSize, panel::FootprintKind::Lamp},
-    {pausedLamp.x, pausedLamp.y, lampSize, lampSize, panel::FootprintKind::Lamp},
-    {minutesDisplay.x, minutesDisplay.y, minutesPlaces* ledCellWidth, ledHeight,
-     panel::FootprintKind::Display},
-    {secondsDisplay.x, secondsDisplay.y, secondsPlaces* ledCellWidth, ledHeight,
-     panel::FootprintKind::Display},
-    {remainingSwitch.x, remainingSwitch.y, toggleWidth, toggleHeight, panel::FootprintKind::Button},
-    {leftMeter.x, leftMeter.y, meterWidth, meterHeight, panel::FootprintKind::Meter},
-    {rightMeter.x, rightMeter.y, meterWidth, meterHeight, panel::FootprintKind::Meter},
-}};
-
-inline constexpr panel::PanelLayout panelLayout{panel::rackWidth, panel::slotHeight, "MP3 PLAYER",
-                                                labels, footprints};
+inline constexpr panel::PanelLayout panelLayout{
+    panel::rackWidth, panel::slotHeight, "MP3 PLAYER", labels, {}, controls};
 
 } // namespace mp3_layout

@@ -1,18 +1,14 @@
 #include "players/MP3PlayerEngine.h"
 
 #include "platform/ThreadPriority.h"
-#include "utilkit/Ini.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 
 namespace
 {
-
-const char* const settingsSection = "MP3";
 
 const char* const loadingText = "Loading...";
 const char* const failedText = "Failed";
@@ -66,18 +62,12 @@ float meterReading(const float* samples, long frames) noexcept
     return 20.0f * std::log10(peak);
 }
 
-std::string homeFolder()
-{
-    const char* home = std::getenv("HOME");
-    return home != nullptr ? std::string(home) + "/" : std::string("/");
-}
-
 } // namespace
 
 MP3PlayerEngine::MP3PlayerEngine(const RackProcessor& unit) : m_unit(unit)
 {
     setTitle(noFileText);
-    m_playlist.setLastOpenPath(homeFolder());
+    m_playlist.setLastOpenPath(MP3Settings{}.lastOpenPath);
     m_loadThread = std::thread([this] { loadThreadMain(); });
     m_refillThread = std::thread([this] { refillThreadMain(); });
 }
@@ -283,10 +273,7 @@ MP3PlayerEngine::FillOutcome MP3PlayerEngine::fillHalfLocked(int half)
         return FillOutcome::Continue;
     }
 
-    const float currentDeviceRate = m_unit.GetSampleRate();
-    if (currentDeviceRate > 0.0f)
-        m_fLastDeviceRate = currentDeviceRate;
-    const double deviceRate = m_fLastDeviceRate;
+    const double deviceRate = m_fDeviceRate.load();
 
     // Decode as much as converts into one converted half.
     const long halfFrames = static_cast<long>(MP3HalfStore::halfFrames);
@@ -484,8 +471,22 @@ void MP3PlayerEngine::stopAtEndOfTrack(uint64_t session)
 // ---------------------------------------------------------------------------
 // Audio thread
 
+// GUI thread, device stopped.
+void MP3PlayerEngine::prepare(double sampleRate)
+{
+    if (sampleRate > 0.0)
+        m_fDeviceRate.store(sampleRate);
+}
+
+// GUI thread, device stopped.
+void MP3PlayerEngine::reset()
+{
+    m_leftPeakDb.store(-120.0f, std::memory_order_relaxed);
+    m_rightPeakDb.store(-120.0f, std::memory_order_relaxed);
+}
+
 // Audio thread.
-void MP3PlayerEngine::process(float** out, long numOut, long frames) noexcept
+void MP3PlayerEngine::process(float**, float** out, long, long numOut, long frames) noexcept
 {
     if (out == nullptr || numOut < 2 || out[0] == nullptr || out[1] == nullptr || frames <= 0)
         return;
@@ -501,11 +502,10 @@ void MP3PlayerEngine::process(float** out, long numOut, long frames) noexcept
             m_nOutstandingRefills.fetch_add(result.halvesFinished);
             m_refillRequests.release(result.halvesFinished);
         }
-        const float rate = m_unit.GetSampleRate();
-        if (rate > 0.0f)
-            m_fElapsedSeconds.store(m_fElapsedSeconds.load(std::memory_order_relaxed) +
-                                        static_cast<double>(result.framesPlayed) / rate,
-                                    std::memory_order_relaxed);
+        m_fElapsedSeconds.store(m_fElapsedSeconds.load(std::memory_order_relaxed) +
+                                    static_cast<double>(result.framesPlayed) /
+                                        m_fDeviceRate.load(std::memory_order_relaxed),
+                                std::memory_order_relaxed);
     }
     else
     {
@@ -659,55 +659,23 @@ void MP3PlayerEngine::notifyPlayAll(bool playAll)
 // Settings
 
 // GUI thread, at control creation.
-void MP3PlayerEngine::readSettings(const CIni& settings)
+void MP3PlayerEngine::restoreSettings(const MP3Settings& settings)
 {
-    m_playlist.setLastOpenPath(settings.GetString(settingsSection, "lastopen", homeFolder()));
-    const int count =
-        std::clamp(settings.GetInt(settingsSection, "count", 0), 0, MP3Playlist::capacity - 1);
-    if (count == 0)
-    {
-        m_playlist.restore(0, 0, {}, {});
-    }
-    else
-    {
-        const int lastPlayed = settings.GetInt(settingsSection, "lastplay", 0);
-        std::vector<std::string> names, paths;
-        for (int index = 0; index <= count; ++index)
-        {
-            names.push_back(
-                settings.GetString(settingsSection, "name" + std::to_string(index), ""));
-            paths.push_back(
-                settings.GetString(settingsSection, "list" + std::to_string(index), ""));
-        }
-        m_playlist.restore(count, lastPlayed, std::move(names), std::move(paths));
+    m_playlist.setLastOpenPath(settings.lastOpenPath);
+    m_playlist.restore(settings.lastIndex, settings.lastPlayed, settings.names, settings.paths);
+    if (settings.lastIndex != 0)
         m_bSelectionPending.store(true);
-    }
     notifyPlaylist();
 }
 
 // GUI thread: when the playlist changes, and at exit.
-void MP3PlayerEngine::writeSettings(CIni& settings) const
+MP3Settings MP3PlayerEngine::settings() const
 {
-    settings.WriteString(settingsSection, "lastopen", m_playlist.lastOpenPath());
-    // Each write replaces the file, so the entries go first, then the count,
-    // then what is left of a longer list: a crash half-way leaves a list that
-    // reads, never an emptied one. A damaged count cannot make this run
-    // longer than the list can ever be.
-    const int storedCount =
-        std::clamp(settings.GetInt(settingsSection, "count", 0), 0, MP3Playlist::capacity - 1);
-    const std::vector<std::string> names = m_playlist.names();
-    const std::vector<std::string> paths = m_playlist.paths();
-    for (size_t index = 0; index < names.size(); ++index)
-    {
-        settings.WriteString(settingsSection, "name" + std::to_string(index), names[index]);
-        settings.WriteString(settingsSection, "list" + std::to_string(index), paths[index]);
-    }
-    const int count = static_cast<int>(names.size()) - 1;
-    settings.WriteInt(settingsSection, "count", count);
-    settings.WriteInt(settingsSection, "lastplay", m_playlist.currentIndex());
-    for (int index = count + 1; index <= storedCount; ++index)
-    {
-        settings.DeleteKey(settingsSection, "name" + std::to_string(index));
-        settings.DeleteKey(settingsSection, "list" + std::to_string(index));
-    }
+    MP3Settings settings;
+    settings.lastOpenPath = m_playlist.lastOpenPath();
+    settings.names = m_playlist.names();
+    settings.paths = m_playlist.paths();
+    settings.lastIndex = static_cast<int>(settings.names.size()) - 1;
+    settings.lastPlayed = m_playlist.currentIndex();
+    return settings;
 }

@@ -9,12 +9,12 @@
 // title text, elapsed/remaining time, meter peaks.
 //
 // The panel (CMP3Rack) owns the engine and constructs it with itself: the
-// engine obeys the unit's run state, routing and sample rate, which the
-// amplifier and the mixer set on the unit. The panel wires its buttons to
-// play(), pause(), stop(), addFiles(), removeSelected(), selectEntry(),
-// setPlayAll() and setShowRemaining(); it learns of changes through
-// MP3PlayerListener and reads the time and meters on its timers. Its
-// CRackUnit::Process forwards to process().
+// engine obeys the unit's run state and routing, which the amplifier and the
+// mixer set on the unit; the unit's SetSampleRate forwards to prepare() and
+// its CRackUnit::Process to process(). The panel wires its buttons to play(),
+// pause(), stop(), addFiles(), removeSelected(), selectEntry(), setPlayAll()
+// and setShowRemaining(); it learns of changes through MP3PlayerListener and
+// reads the time and meters on its timers.
 //
 // Threads:
 // - audio thread: process() only; never allocates, locks or waits. At a half
@@ -29,12 +29,14 @@
 // A transport mutex orders the transport operations, a decoder mutex the
 // decoder and store filling; the audio thread takes neither.
 
+#include "app/RackEngine.h"
 #include "app/RackProcessor.h"
 #include "players/MP3HalfStore.h"
 #include "players/MP3Info.h"
 #include "players/MP3PlayerListener.h"
 #include "players/MP3Playlist.h"
 #include "players/MP3RateConverter.h"
+#include "players/MP3Settings.h"
 #include "players/MP3StreamDecoder.h"
 
 #include <atomic>
@@ -47,22 +49,33 @@
 #include <thread>
 #include <vector>
 
-class CIni;
-
-class MP3PlayerEngine
+class MP3PlayerEngine : public RackEngine
 {
 public:
-    // unit: the rack unit whose m_bRunning, m_bRouted and sample rate decide
-    // when playback may start and at which rate it plays; it outlives the engine.
+    // unit: the rack unit whose m_bRunning and m_bRouted decide when
+    // playback may start; it outlives the engine.
     explicit MP3PlayerEngine(const RackProcessor& unit);
     // Stops playback and joins the load thread and the refill worker.
-    ~MP3PlayerEngine();
+    ~MP3PlayerEngine() override;
     MP3PlayerEngine(const MP3PlayerEngine&) = delete;
     MP3PlayerEngine& operator=(const MP3PlayerEngine&) = delete;
 
     // GUI thread. Pass nullptr before the listener goes away; returns after
     // any callback in progress has finished.
     void setListener(MP3PlayerListener* listener);
+
+    // GUI thread, device stopped: the device's rate, which files are
+    // converted to. 0.0 (stopped) keeps the last one, so a file loaded while
+    // the device is off is sized for the rate it last ran at.
+    void prepare(double sampleRate) override;
+    // GUI thread, device stopped: the meters fall to silence. The transport
+    // and the play position are the user's: a device started again plays on
+    // where it stopped.
+    void reset() override;
+    // Audio thread: writes frames samples to out[0] (left) and out[1]
+    // (right), silence unless playing; the inputs are not used. Never
+    // allocates, locks or waits.
+    void process(float** in, float** out, long numIn, long numOut, long frames) noexcept override;
 
     // Transport: GUI thread, or the MIDI thread for the remote operations.
     void play();
@@ -76,10 +89,10 @@ public:
     void setPlayAll(bool playAll);
     void setShowRemaining(bool showRemaining);
 
-    // Settings, section "MP3": GUI thread. readSettings at control creation,
-    // writeSettings when the playlist changes and at exit.
-    void readSettings(const CIni& settings);
-    void writeSettings(CIni& settings) const;
+    // Settings: GUI thread. restoreSettings at control creation; settings()
+    // is what to store when the playlist changes and at exit.
+    void restoreSettings(const MP3Settings& settings);
+    MP3Settings settings() const;
 
     // Panel state: any thread but audio (the playlist and title take locks).
     MP3TransportState transportState() const { return m_transport.load(); }
@@ -103,11 +116,6 @@ public:
     float rightPeakDb() const { return m_rightPeakDb.load(std::memory_order_relaxed); }
     // Times the audio thread reached a half its refill had not finished.
     uint64_t lateRefillCount() const { return m_store.lateRefills(); }
-
-    // Audio thread, forwarded from the unit's CRackUnit::Process: writes
-    // frames samples to out[0] (left) and out[1] (right), silence unless
-    // playing. Never allocates, locks or waits.
-    void process(float** out, long numOut, long frames) noexcept;
 
     // Blocks until no load and no refill is pending or running. For tests and
     // tools that drive Process themselves; never call it on the audio thread.
@@ -185,11 +193,13 @@ private:
     CMP3Info m_info;
     bool m_bEndReached = false;
     bool m_bDecoderEndOfFile = false;
-    double m_fLastDeviceRate = 44100.0;
     uint64_t m_nSession = 0;
 
     // The store: halves handed between the audio thread and the filler.
     MP3HalfStore m_store;
+
+    // The device's rate (prepare); a unit assumes 44100 Hz until told otherwise.
+    std::atomic<double> m_fDeviceRate{44100.0};
 
     // Audio-thread state shared with the panel.
     std::atomic<bool> m_bAudioInsideBlock{false};

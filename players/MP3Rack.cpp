@@ -2,10 +2,8 @@
 
 #include "app/RackUnitTable.h"
 #include "platform/GuiThread.h"
-#include "players/MP3Layout.h"
-#include "skinkit/PictureModule.h"
+#include "players/MP3Settings.h"
 #include "skinkit/WindowsColor.h"
-#include "utilkit/Ini.h"
 
 #include <QFileDialog>
 #include <QFileInfo>
@@ -16,16 +14,6 @@
 
 namespace
 {
-constexpr int kPausePicture = 168;
-constexpr int kOpenPicture = 181;
-constexpr int kPlayPicture = 160;
-constexpr int kStopPicture = 164;
-constexpr int kRemovePicture = 194;
-constexpr int kSwitchPicture = 162;
-constexpr int kLedPicture = 165;
-constexpr int kLedCells = 11;
-constexpr int kLampPicture = 166;
-constexpr int kMeterPicture = 167;
 // The meters are ladders of eight LEDs spanning -15..0 dB.
 constexpr unsigned kMeterLeds = 8;
 constexpr int kMeterFloorDb = -15;
@@ -34,17 +22,11 @@ constexpr int kLargestDisplayValue = 999;
 constexpr int kSecondsPerMinute = 60;
 // The time display steps once a second.
 constexpr int kTimeStepMs = 1000;
-const char* const kSettingsFile = "rackdata5.ini";
 const char* const kFileFilter = "MP3 Audio(*.mp3)";
 // The title display: Tahoma 13, normal weight, cyan.
 constexpr int kTitleFontHeight = 13;
 constexpr int kTitleFontWeight = 400;
 constexpr skinkit::ColorRef kTitleColour = skinkit::rgb(0x08, 0xCE, 0xDE);
-
-QRect at(mp3_layout::Point point, int width = 1, int height = 1)
-{
-    return QRect(point.x, point.y, width, height);
-}
 
 QStringList chooseWithDialog(QWidget* parent, const QString& startFolder, const QString& filter)
 {
@@ -53,11 +35,9 @@ QStringList chooseWithDialog(QWidget* parent, const QString& startFolder, const 
 } // namespace
 
 CMP3Rack::CMP3Rack(QWidget* parent)
-    : CommandReceiver<CRackUnit>(rack::kRackUnits[rack::MP3Player].backgroundId, parent),
-      m_fileChooser(&chooseWithDialog)
+    : CommandReceiver<CRackUnit>(rack::MP3Player, parent), m_fileChooser(&chooseWithDialog)
 {
-    m_strName = QStringLiteral("MP3 Player");
-    m_nHeight = rack::kRackUnits[rack::MP3Player].height;
+    m_settings.SetPathName(rack::kSettingsFileName);
     m_timeTimer.setTimerType(Qt::PreciseTimer);
     m_timeTimer.setInterval(kTimeStepMs);
     connect(&m_timeTimer, &QTimer::timeout, this, &CMP3Rack::updateTimeDisplay);
@@ -73,78 +53,50 @@ CMP3Rack::~CMP3Rack()
     // load thread and refill worker.
 }
 
+std::array<PanelControlRef, mp3_layout::SkinnedControlCount> CMP3Rack::controlRefs()
+{
+    return {&m_pause,       &m_open,       &m_play,      &m_stop,      &m_remove,
+            &m_playAll,     &m_playlist,   &m_minutes,   &m_seconds,   &m_remaining,
+            &m_playingLamp, &m_pausedLamp, &m_leftMeter, &m_rightMeter};
+}
+
 void CMP3Rack::CreateControls()
 {
     CORVANE_ASSERT_GUI_THREAD();
-    namespace layout = mp3_layout;
-    const PictureModule pictures = PictureModule::corvane();
+    panel_controls::createControls(*this, mp3_layout::skinnedControls, controlRefs());
 
-    struct PushButton
-    {
-        CMyButton& button;
-        layout::Point position;
-        int id;
-        int picture;
-    };
-    for (const PushButton& push :
-         {PushButton{m_pause, layout::pauseButton, ID_PAUSE, kPausePicture},
-          PushButton{m_open, layout::openButton, ID_OPEN, kOpenPicture},
-          PushButton{m_play, layout::playButton, ID_PLAY, kPlayPicture},
-          PushButton{m_stop, layout::stopButton, ID_STOP, kStopPicture},
-          PushButton{m_remove, layout::removeButton, ID_REMOVE, kRemovePicture},
-          PushButton{m_playAll, layout::playAllSwitch, ID_PLAY_ALL, kSwitchPicture}})
-    {
-        push.button.create(this, at(push.position), push.id);
-        push.button.LoadPicture(pictures, push.picture);
-        push.button.setparentwnd(this);
-    }
-    // Elapsed (off) or remaining (on) time: read by the time display step.
-    m_remaining.create(this, at(layout::remainingSwitch), 0);
-    m_remaining.LoadPicture(pictures, kSwitchPicture);
+    // The selector adds its 2-pixel border to the width it is given; the
+    // playlist's fills its printed recess exactly.
+    m_playlist.resize(mp3_layout::selectorWidth, m_playlist.height());
 
-    // The selector adds its 2-pixel border to the width it is given.
-    m_playlist.create(
-        this, at(layout::playlistSelector, layout::selectorWidth - 2, layout::selectorHeight),
-        ID_PLAYLIST);
-    m_playlist.setparentwnd(this);
-
-    m_minutes.create(this, at(layout::minutesDisplay), 0);
-    m_minutes.LoadPicture(pictures, kLedPicture, kLedCells);
-    m_minutes.setnumblank(layout::minutesPlaces);
+    m_minutes.setnumblank(mp3_layout::minutesPlaces);
     m_minutes.setmaxvalue(kLargestDisplayValue);
     m_minutes.setvalue(0);
-    m_seconds.create(this, at(layout::secondsDisplay), 0);
-    m_seconds.LoadPicture(pictures, kLedPicture, kLedCells);
-    m_seconds.setnumblank(layout::secondsPlaces);
+    m_seconds.setnumblank(mp3_layout::secondsPlaces);
     m_seconds.setmaxvalue(kLargestDisplayValue);
     // "1:05", not "1: 5".
     m_seconds.m_bLeadingZeros = true;
     m_seconds.setvalue(0);
 
-    m_playingLamp.create(this, at(layout::playingLamp), 0);
-    m_playingLamp.LoadPicture(pictures, kLampPicture);
-    m_pausedLamp.create(this, at(layout::pausedLamp), 0);
-    m_pausedLamp.LoadPicture(pictures, kLampPicture);
-
-    for (auto [meter, position] :
-         {std::pair{&m_leftMeter, layout::leftMeter}, std::pair{&m_rightMeter, layout::rightMeter}})
+    for (CLevel* meter : {&m_leftMeter, &m_rightMeter})
     {
-        meter->create(this, at(position, layout::meterWidth, layout::meterHeight), 0);
         meter->setvertical(false);
-        meter->LoadPicture(pictures, kMeterPicture);
         meter->setledladderstyle(true, kMeterLeds);
         meter->setmindb(kMeterFloorDb);
         m_levelDriver.addLevel(meter);
     }
     m_levelDriver.start();
 
-    m_title.create(this, at(layout::titleDisplay, layout::titleWidth, layout::titleHeight), 0);
+    // A text control, not a skinned one: built from its row by hand.
+    const panel::PanelControl& title = mp3_layout::controls[mp3_layout::TitleDisplay];
+    m_title.create(this, panel_controls::rectOf(title), title.commandId);
     m_title.SetTextFont(QStringLiteral("Tahoma"), kTitleFontHeight, kTitleFontWeight, kTitleColour);
     m_title.SetText(QString::fromStdString(m_engine.title()));
 
     m_engine.setListener(this);
-    const CIni settings(kSettingsFile);
-    m_engine.readSettings(settings);
+    MP3Settings saved;
+    RestoreMP3Settings(m_settings, saved);
+    m_engine.restoreSettings(saved);
     m_bControlsCreated = true;
     refillPlaylistSelector();
     showTransport();
@@ -152,11 +104,18 @@ void CMP3Rack::CreateControls()
 }
 
 // Audio thread: the engine writes the block, the meters take its peaks.
-void CMP3Rack::Process(float**, float** out, long, long numOut, long frames)
+void CMP3Rack::Process(float** in, float** out, long numIn, long numOut, long frames)
 {
-    m_engine.process(out, numOut, frames);
+    m_engine.process(in, out, numIn, numOut, frames);
     m_leftMeter.setdb(m_engine.leftPeakDb());
     m_rightMeter.setdb(m_engine.rightPeakDb());
+}
+
+// GUI thread, device stopped.
+void CMP3Rack::SetSampleRate(float rate)
+{
+    CRackUnit::SetSampleRate(rate);
+    m_engine.prepare(rate);
 }
 
 // GUI or MIDI thread.
@@ -239,8 +198,7 @@ void CMP3Rack::savePlaylist()
     // A unit whose settings were never read must not overwrite them.
     if (!m_bControlsCreated)
         return;
-    CIni settings(kSettingsFile);
-    m_engine.writeSettings(settings);
+    SaveMP3Settings(m_settings, m_engine.settings());
 }
 
 void CMP3Rack::updateTimeDisplay()

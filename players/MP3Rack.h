@@ -4,18 +4,20 @@
 // the MP3PlayerEngine it owns (transport, playlist, play-all, elapsed or
 // remaining time) and show what the engine reports: the lamps as transport
 // state, the title text, the playlist in the selector, the time once a second
-// and the two peak meters. Playlist and last-open folder are kept in section
-// "MP3" of the settings file: read when the controls are created, written
-// whenever Open or Remove changes the list (so a crash loses nothing) and
-// when the unit goes away.
+// and the two peak meters. The playlist and last-open folder are kept through
+// MP3Settings: read when the controls are created, written whenever Open or
+// Remove changes the list and when the unit goes away.
 //
 // Threads: Process runs on the audio thread (forwards to the engine and feeds
 // the meters through their lock-free setdb). Play/Pause/Stop may also come
-// from the MIDI thread and only call engine operations. Engine news arrives on
-// the GUI, MIDI, load or refill threads and is handed to the GUI thread;
-// widgets are touched only there. Never: Process allocates, locks or waits.
+// from the MIDI thread (MP3Remote) and only call engine operations. Engine
+// news arrives on the GUI, MIDI, load or refill threads and is handed to the
+// GUI thread; widgets are touched only there. Never: Process allocates, locks
+// or waits.
 
+#include "app/PanelControls.h"
 #include "app/RackUnit.h"
+#include "players/MP3Layout.h"
 #include "players/MP3PlayerEngine.h"
 #include "players/MP3PlayerListener.h"
 #include "plugins/CMStatic.h"
@@ -26,10 +28,12 @@
 #include "skinkit/CMCombo.h"
 #include "skinkit/CMyButton.h"
 #include "skinkit/CommandReceiver.h"
+#include "utilkit/Ini.h"
 
 #include <QStringList>
 #include <QTimer>
 
+#include <array>
 #include <functional>
 
 class CMP3Rack : public CommandReceiver<CRackUnit>, private MP3PlayerListener
@@ -37,13 +41,13 @@ class CMP3Rack : public CommandReceiver<CRackUnit>, private MP3PlayerListener
     Q_OBJECT
 
 public:
-    static constexpr int ID_PAUSE = 600;
-    static constexpr int ID_OPEN = 601;
-    static constexpr int ID_PLAY = 602;
-    static constexpr int ID_STOP = 603;
-    static constexpr int ID_REMOVE = 604;
-    static constexpr int ID_PLAYLIST = 605;
-    static constexpr int ID_PLAY_ALL = 606;
+    static constexpr int ID_PAUSE = mp3_layout::kPauseCommand;
+    static constexpr int ID_OPEN = mp3_layout::kOpenCommand;
+    static constexpr int ID_PLAY = mp3_layout::kPlayCommand;
+    static constexpr int ID_STOP = mp3_layout::kStopCommand;
+    static constexpr int ID_REMOVE = mp3_layout::kRemoveCommand;
+    static constexpr int ID_PLAYLIST = mp3_layout::kPlaylistCommand;
+    static constexpr int ID_PLAY_ALL = mp3_layout::kPlayAllCommand;
 
     // Asks the user for MP3 files to add: parent, folder to start in, filter.
     // Returns the chosen paths in order; empty when cancelled.
@@ -57,8 +61,10 @@ public:
     // GUI thread, once: creates the controls and reads the settings.
     void CreateControls() override;
 
-    // Audio thread.
+    // Audio thread: the engine's block, then the meters take its peaks.
     void Process(float** in, float** out, long numIn, long numOut, long frames) override;
+    // GUI thread, device stopped: the unit's rate, and the engine's.
+    void SetSampleRate(float rate) override;
 
     // The remote operations ("MP3 Rack 1 Play/Pause/Stop"): the same as the
     // Play, Pause and Stop buttons. GUI or MIDI thread.
@@ -91,6 +97,10 @@ public:
     CLevel& rightMeter() { return m_rightMeter; }
     CMStatic& titleDisplay() { return m_title; }
     bool timeDisplayRunning() const { return m_timeTimer.isActive(); }
+
+    // The skinned controls in the layout table's row order (the rows of
+    // mp3_layout::skinnedControls).
+    std::array<PanelControlRef, mp3_layout::SkinnedControlCount> controlRefs();
 
 protected:
     // GUI thread.
@@ -129,6 +139,7 @@ private:
     CMStatic m_title;
     QTimer m_timeTimer;
     FileChooser m_fileChooser;
+    CIni m_settings;
     bool m_bControlsCreated = false;
     // GUI thread: set while the selector is refilled from the engine.
     bool m_bRefillingSelector = false;

@@ -194,10 +194,10 @@ BENCHMARK(BM_HalfFillWith44100To48000Conversion)->UseManualTime()->Unit(benchmar
 void BM_ProcessBlock(benchmark::State& state)
 {
     mp3test::StubRackUnit unit;
-    unit.SetSampleRate(static_cast<float>(fileRate));
     unit.m_bRunning = true;
     unit.m_bRouted = true;
     MP3PlayerEngine engine(unit);
+    engine.prepare(static_cast<double>(fileRate));
     engine.addFiles({benchmarkFilePath()});
     engine.play();
     engine.waitUntilIdle();
@@ -211,7 +211,7 @@ void BM_ProcessBlock(benchmark::State& state)
     {
         const double start = threadCpuSeconds();
         for (int call = 0; call < callsPerIteration; ++call)
-            engine.process(outputs, 2, frames);
+            engine.process(nullptr, outputs, 0, 2, frames);
         const double spent = threadCpuSeconds() - start;
         processSeconds += spent;
         state.SetIterationTime(spent);

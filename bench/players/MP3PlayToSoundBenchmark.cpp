@@ -109,10 +109,10 @@ void BM_PlayToFirstSound(benchmark::State& state)
 {
     const std::string path = tenMinuteFile();
     mp3test::StubRackUnit unit;
-    unit.SetSampleRate(static_cast<float>(state.range(0)));
     unit.m_bRunning = true;
     unit.m_bRouted = true;
     MP3PlayerEngine engine(unit);
+    engine.prepare(static_cast<double>(state.range(0)));
     engine.addFiles({path});
     std::vector<float> left(pollFrames), right(pollFrames);
     float* outputs[2] = {left.data(), right.data()};
@@ -125,7 +125,7 @@ void BM_PlayToFirstSound(benchmark::State& state)
         engine.play();
         while (true)
         {
-            engine.process(outputs, 2, pollFrames);
+            engine.process(nullptr, outputs, 0, 2, pollFrames);
             if (sounds(left) || sounds(right))
                 break;
             std::this_thread::sleep_for(pollInterval);

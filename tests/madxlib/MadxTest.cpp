@@ -76,13 +76,16 @@ TEST(MadxTest, EveryKindOfFileGivesItsToneBackAtItsOwnRate)
         mp3test::Bytes before; // in front of the first frame
         double level;          // VBR keeps the level
     };
-    const Case cases[] = {{{}, {}, mp3test::decodedLevel},
-                          {{44100, 1, 64}, {}, mp3test::decodedLevel},
-                          {{44100, 2, 128, true}, {}, 0.5},
-                          {{22050, 2, 64}, {}, mp3test::decodedLevel},
-                          {{8000, 2, 24}, {}, mp3test::decodedLevel},
-                          {{}, mp3test::junkBytes(), mp3test::decodedLevel},
-                          {{}, mp3test::makeId3v2Tag(12000, "Tagged"), mp3test::decodedLevel}};
+    const Case cases[] = {
+        {{}, {}, mp3test::decodedLevel},
+        {{44100, 1, 64}, {}, mp3test::decodedLevel},
+        {{44100, 2, 128, true}, {}, 0.5},
+        {{22050, 2, 64}, {}, mp3test::decodedLevel},
+        {{8000, 2, 24}, {}, mp3test::decodedLevel},
+        {{}, mp3test::junkBytes(), mp3test::decodedLevel},
+        {{},
+         mp3test::makeId3v2Tag({{"TIT2", mp3test::id3v2Text(0, "Tagged")}}, {.padding = 12000}),
+         mp3test::decodedLevel}};
     for (const Case& kind : cases)
     {
         const int rate = kind.options.sampleRate;

@@ -103,21 +103,20 @@ TEST(MP3InfoTest, Id3v2TagsAreSkippedByTheirSizeJunkWithinTheSearchLimit)
     const mp3test::Bytes coverArt = mp3test::makeId3v2Tag(
         {{"APIC", mp3test::randomBytes(200000, 5)}, {"TIT2", mp3test::id3v2Text(0, "Cover")}},
         {.version = 4, .footer = true});
-    mp3test::Bytes twoTags = mp3test::makeId3v2Tag(3000, "One");
-    const mp3test::Bytes second = mp3test::makeId3v2Tag(50000, "Two");
+    // An ID3v2 tag of about `size` bytes.
+    const auto padded = [](size_t size) {
+        return mp3test::makeId3v2Tag({{"TIT2", mp3test::id3v2Text(0, "Tag")}}, {.padding = size});
+    };
+    mp3test::Bytes twoTags = padded(3000);
+    const mp3test::Bytes second = padded(50000);
     twoTags.insert(twoTags.end(), second.begin(), second.end());
-    const mp3test::Bytes junk = mp3test::junkBytes();
-    mp3test::Bytes farJunk;
-    for (int copy = 0; copy < 60; ++copy)
-        farJunk.insert(farJunk.end(), junk.begin(), junk.end());
     // A tag claiming more than the file holds says nothing about where the
     // audio starts: the header search looks from the start, as without a tag.
     const mp3test::Bytes overlong = {'I', 'D', '3', 3, 0, 0, 0x7F, 0x7F, 0x7F, 0x7F};
     // Junk is searched 10000 positions far; a tag of any size is skipped.
     for (const auto& [before, reached] :
-         {std::pair{junk, true}, std::pair{farJunk, false},
-          std::pair{mp3test::makeId3v2Tag(9000, "Near"), true},
-          std::pair{mp3test::makeId3v2Tag(12000, "Far"), true}, std::pair{coverArt, true},
+         {std::pair{mp3test::junkBytes(), true}, std::pair{mp3test::junkBytes(12000), false},
+          std::pair{padded(9000), true}, std::pair{padded(12000), true}, std::pair{coverArt, true},
           std::pair{twoTags, true}, std::pair{overlong, true}})
     {
         SCOPED_TRACE(before.size());
@@ -138,9 +137,14 @@ TEST(MP3InfoTest, Id3v2ArtistAndTitleInEveryVersionEncodingAndLayout)
     // Latin-1 text with 0xFF before 0xE9 (a stuffed zero under
     // unsynchronisation); text beyond Latin-1, with a pair of UTF-16 surrogates.
     const std::string latin = "Zoë ÿé", wide = "Żółw 東京 🌙";
-    const auto pair = [](const char* artistId, const mp3test::Bytes& artist, const char* titleId,
-                         const mp3test::Bytes& title) {
-        return std::vector<mp3test::Id3v2Frame>{{artistId, artist}, {titleId, title}};
+    // The artist's and the title's frame, by the version's ids, in the given encodings.
+    const auto tag = [](mp3test::Id3v2Layout layout, int artistEncoding, const std::string& artist,
+                        int titleEncoding, const std::string& title)
+    {
+        const bool v22 = layout.version == 2;
+        return mp3test::makeId3v2Tag({{v22 ? "TP1" : "TPE1", id3v2Text(artistEncoding, artist)},
+                                      {v22 ? "TT2" : "TIT2", id3v2Text(titleEncoding, title)}},
+                                     layout);
     };
     const auto join = [](mp3test::Bytes bytes, const mp3test::Bytes& more)
     {
@@ -154,37 +158,15 @@ TEST(MP3InfoTest, Id3v2ArtistAndTitleInEveryVersionEncodingAndLayout)
         std::string artist, title;
     };
     const Case cases[] = {
-        {"2.3 Latin-1",
-         mp3test::makeId3v2Tag(pair("TPE1", id3v2Text(0, latin), "TIT2", id3v2Text(0, "Café")),
-                               {.padding = 1000}),
-         latin, "Café"},
-        {"2.3 UTF-16",
-         mp3test::makeId3v2Tag(pair("TPE1", id3v2Text(1, wide), "TIT2", id3v2Text(1, latin))), wide,
-         latin},
-        {"2.4 UTF-16BE",
-         mp3test::makeId3v2Tag(pair("TPE1", id3v2Text(2, wide), "TIT2", id3v2Text(2, "B")),
-                               {.version = 4}),
-         wide, "B"},
-        {"2.4 UTF-8",
-         mp3test::makeId3v2Tag(pair("TPE1", id3v2Text(3, wide), "TIT2", id3v2Text(3, latin)),
-                               {.version = 4}),
-         wide, latin},
-        {"2.2 Latin-1",
-         mp3test::makeId3v2Tag(pair("TP1", id3v2Text(0, latin), "TT2", id3v2Text(0, "Two")),
-                               {.version = 2}),
-         latin, "Two"},
-        {"2.2 UTF-16",
-         mp3test::makeId3v2Tag(pair("TT2", id3v2Text(1, wide), "TP1", id3v2Text(1, "A")),
-                               {.version = 2}),
-         "A", wide},
-        {"2.3 unsynchronised",
-         mp3test::makeId3v2Tag(pair("TPE1", id3v2Text(1, wide), "TIT2", id3v2Text(0, latin)),
-                               {.unsynchronise = true}),
-         wide, latin},
-        {"2.2 unsynchronised",
-         mp3test::makeId3v2Tag(pair("TP1", id3v2Text(0, latin), "TT2", id3v2Text(1, wide)),
-                               {.version = 2, .unsynchronise = true}),
-         latin, wide},
+        {"2.3 Latin-1", tag({.padding = 1000}, 0, latin, 0, "Café"), latin, "Café"},
+        {"2.3 UTF-16", tag({}, 1, wide, 1, latin), wide, latin},
+        {"2.4 UTF-16BE", tag({.version = 4}, 2, wide, 2, "B"), wide, "B"},
+        {"2.4 UTF-8", tag({.version = 4}, 3, wide, 3, latin), wide, latin},
+        {"2.2 Latin-1", tag({.version = 2}, 0, latin, 0, "Two"), latin, "Two"},
+        {"2.2 UTF-16", tag({.version = 2}, 1, "A", 1, wide), "A", wide},
+        {"2.3 unsynchronised", tag({.unsynchronise = true}, 1, wide, 0, latin), wide, latin},
+        {"2.2 unsynchronised", tag({.version = 2, .unsynchronise = true}, 0, latin, 1, wide), latin,
+         wide},
         // Per-frame unsynchronisation, extended header, footer; a frame with a
         // group byte and a data length before its text.
         {"2.4 unsynchronised, every extra",

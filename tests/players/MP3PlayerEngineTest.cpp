@@ -1,9 +1,12 @@
-// The MP3 player's engine driven block by block as the mixer would: pitch,
-// level and seams at every rate pair, transport rules, late refills, threads.
+// The MP3 player's engine driven block by block as the mixer would, with the
+// real-time trap armed around every block: pitch, level and seams at every
+// rate pair, transport rules, titles, late refills, threads; and the
+// playlist's rules.
 
 #include "players/MP3PlayerEngine.h"
 #include "MP3TestFixtures.h"
 #include "players/MP3StreamDecoder.h"
+#include "support/RealtimeTrap.h"
 
 #include <gtest/gtest.h>
 
@@ -40,10 +43,19 @@ struct Rendered
 class MP3PlayerEngineTest : public ::testing::Test
 {
 protected:
-    void start(float deviceRate, const std::vector<std::string>& files, int entry = -1)
+    void SetUp() override { realtime_trap::resetCounts(); }
+    // Every block of every test: no allocation, free or lock on the audio thread.
+    void TearDown() override
+    {
+        EXPECT_EQ(realtime_trap::allocations() + realtime_trap::deallocations() +
+                      realtime_trap::blockingLocks(),
+                  0u);
+    }
+
+    void start(double deviceRate, const std::vector<std::string>& files, int entry = -1)
     {
         engine = std::make_unique<MP3PlayerEngine>(unit);
-        unit.SetSampleRate(deviceRate);
+        engine->prepare(deviceRate);
         unit.m_bRunning = unit.m_bRouted = true;
         engine->addFiles(files);
         if (entry >= 0)
@@ -78,7 +90,10 @@ protected:
                               engine->currentIndex() == entry)))
         {
             const long count = static_cast<long>(std::min(kBlock, frames - rendered.left.size()));
-            engine->process(outputs, 2, count);
+            {
+                const realtime_trap::ScopedArm audioThread;
+                engine->process(nullptr, outputs, 0, 2, count);
+            }
             rendered.left.insert(rendered.left.end(), left.begin(), left.begin() + count);
             rendered.right.insert(rendered.right.end(), right.begin(), right.begin() + count);
             if (waitForWorkers)
@@ -98,25 +113,21 @@ TEST_F(MP3PlayerEngineTest, ConvertedRatesKeepPitchLevelAndLengthToTheLastHalf)
     struct Case
     {
         mp3test::EncodeOptions file;
-        float deviceRate;
+        double deviceRate;
         mp3test::Bytes before;
     };
     // 8000 Hz on 96000 Hz converts at ratio 12, beyond the three-fold room of
     // a converted half; 22050 Hz is MPEG 2; behind 12000 bytes of junk the
     // tag reader sees no header (rate 0) and the decoder's rate decides;
     // behind a cover-art tag the tag reader finds the rate.
-    const mp3test::Bytes junk = mp3test::junkBytes();
-    mp3test::Bytes farJunk;
-    for (int copy = 0; copy < 60; ++copy)
-        farJunk.insert(farJunk.end(), junk.begin(), junk.end());
     const Case cases[] = {
-        {{8000, 2, 24}, 96000.0f, {}},
-        {{22050, 2, 64}, 48000.0f, {}},
-        {{48000, 2, 128}, 44100.0f, {}},
-        {{32000, 2, 96}, 96000.0f, {}},
-        {{44100, 2, 128}, 48000.0f, farJunk},
+        {{8000, 2, 24}, 96000.0, {}},
+        {{22050, 2, 64}, 48000.0, {}},
+        {{48000, 2, 128}, 44100.0, {}},
+        {{32000, 2, 96}, 96000.0, {}},
+        {{44100, 2, 128}, 48000.0, mp3test::junkBytes(12000)},
         {{44100, 2, 128},
-         48000.0f,
+         48000.0,
          mp3test::makeId3v2Tag({{"APIC", mp3test::randomBytes(200000, 5)}}, {.version = 4})}};
     for (const Case& pair : cases)
     {
@@ -141,7 +152,6 @@ TEST_F(MP3PlayerEngineTest, ConvertedRatesKeepPitchLevelAndLengthToTheLastHalf)
 
 TEST_F(MP3PlayerEngineTest, UnconvertedPlaybackIsTheStreamSampleForSampleAcrossPauseAndStop)
 {
-    // 3.5 s of audio: the tag reader's duration is 3 whole seconds.
     const std::string path = tone(3.5, 440.0, 660.0);
     MP3StreamDecoder decoder;
     decoder.adoptFile(std::fopen(path.c_str(), "rb"));
@@ -160,29 +170,19 @@ TEST_F(MP3PlayerEngineTest, UnconvertedPlaybackIsTheStreamSampleForSampleAcrossP
         }
     };
     // 44101 Hz is within 1 Hz of the file's rate: not converted either.
-    for (const float deviceRate : {44100.0f, 44101.0f})
+    for (const double deviceRate : {44100.0, 44101.0})
     {
         SCOPED_TRACE(deviceRate);
         start(deviceRate, {path});
-        EXPECT_EQ(engine->title(), "tone1.mp3");
-        EXPECT_EQ(engine->remainingSeconds(), 3);
         expectStream(render(66150), 0, 66150); // 1.5 s
         EXPECT_NEAR(engine->leftPeakDb(), 20.0 * std::log10(mp3test::decodedLevel), 0.2);
-        // Pause silences the output and freezes the time.
+        // Pause silences the output; Play with no new selection resumes
+        // where it paused.
         engine->pause();
-        EXPECT_TRUE(engine->pausedLampLit());
         EXPECT_TRUE(render(88200).silentFrom(0));
-        EXPECT_EQ(engine->elapsedSeconds(), 1);
         EXPECT_FLOAT_EQ(engine->leftPeakDb(), -120.0f);
-        // Play with no new selection resumes where it paused.
         engine->play();
-        EXPECT_TRUE(engine->playingLampLit());
         expectStream(render(44100), 66150, 44100);
-        EXPECT_EQ(engine->elapsedSeconds(), 2);
-        EXPECT_EQ(engine->remainingSeconds(), 1);
-        engine->setShowRemaining(true);
-        EXPECT_EQ(engine->displayedSeconds(), 1);
-        engine->setShowRemaining(false);
         const Rendered rest = render(30 * 44100, true);
         expectStream(rest, 110250, frames - 110250);
         EXPECT_TRUE(rest.silentFrom(frames - 110250)) << "silence after the file";
@@ -198,7 +198,7 @@ TEST_F(MP3PlayerEngineTest, TransportRulesOfPlayStopAndPlayAll)
 {
     // Each track's tone names it; the last two cannot play.
     const double toneOf[] = {0.0, 300.0, 500.0, 700.0};
-    start(48000.0f,
+    start(48000.0,
           {tone(2.0, 300.0, 300.0), tone(2.0, 500.0, 500.0), tone(2.0, 700.0, 700.0),
            folder.write("noise.mp3", {mp3test::randomBytes(50000, 3)}),
            folder.write("empty.mp3", {})},
@@ -270,7 +270,7 @@ TEST_F(MP3PlayerEngineTest, PlayAllGoesToTheNextTrackAtTheLastDecodedFrame)
     };
     const auto loud = [](float sample) { return std::abs(sample) > 0.05f; };
     // Unconverted, and converted to a device rate 44100 Hz files do not have.
-    for (const float deviceRate : {44100.0f, 48000.0f})
+    for (const double deviceRate : {44100.0, 48000.0})
     {
         SCOPED_TRACE(deviceRate);
         start(deviceRate, {oneSided("left.mp3", 44100, true), oneSided("right.mp3", 44100, false)},
@@ -284,6 +284,7 @@ TEST_F(MP3PlayerEngineTest, PlayAllGoesToTheNextTrackAtTheLastDecodedFrame)
             static_cast<size_t>(std::find_if(rendered.right.begin(), rendered.right.end(), loud) -
                                 rendered.right.begin());
         EXPECT_EQ(engine->currentIndex(), 2);
+        EXPECT_TRUE(engine->playAll()) << "Play on entry 0 (\"All\")";
         EXPECT_NEAR(lastLeft, deviceRate, 64) << "track 1 whole";
         // The rest of the block track 1 ended in, and the start of track 2.
         EXPECT_GT(firstRight, lastLeft);
@@ -300,11 +301,10 @@ TEST_F(MP3PlayerEngineTest, FilesTheDecoderCannotPlayShowFailedAndStayStopped)
     mp3test::Bytes text;
     for (const char character : std::string("# Set list\n1. Opening\n2. Encore\n"))
         text.push_back(static_cast<unsigned char>(character));
-    start(44100.0f,
+    start(44100.0,
           {folder.write("empty.mp3", {}),
            folder.write("noise.mp3", {mp3test::randomBytes(50000, 3)}),
-           folder.write("setlist.mp3", {text}), folder.folder(), folder.path("missing.mp3")},
-          -1);
+           folder.write("setlist.mp3", {text}), folder.folder(), folder.path("missing.mp3")});
     for (int entry = 1; entry <= 5; ++entry)
     {
         SCOPED_TRACE(entry);
@@ -326,38 +326,29 @@ TEST_F(MP3PlayerEngineTest, FilesTheDecoderCannotPlayShowFailedAndStayStopped)
 
 TEST_F(MP3PlayerEngineTest, TitleIsArtistAndTitleFromId3v2ElseId3v1ElseTheName)
 {
+    // Every ID3v2 version and encoding is the tag reader's test; here the
+    // choice between the tags, and ID3v1's Latin-1 shown as UTF-8.
     const mp3test::Bytes audio = mp3test::encodeTone(0.5, 440.0, 440.0).bytes;
     const mp3test::Bytes id3v1 = mp3test::makeId3v1Tag("Caf\xE9", "Kessa", "", "", "", 1, 0);
-    const auto tagged = [](int version, const char* artistId, const char* titleId, int encoding,
-                           const std::string& artist, const std::string& title)
+    const auto id3v2 = [](const char* secondId, const std::string& second)
     {
-        return mp3test::makeId3v2Tag({{artistId, mp3test::id3v2Text(encoding, artist)},
-                                      {titleId, mp3test::id3v2Text(encoding, title)}},
-                                     {.version = version});
+        return mp3test::makeId3v2Tag(
+            {{"TPE1", mp3test::id3v2Text(1, "Żółw")}, {secondId, mp3test::id3v2Text(3, second)}});
     };
-    struct Case
+    const struct
     {
         mp3test::Bytes before, after;
         std::string shown;
-    };
-    const Case cases[] = {
-        {tagged(3, "TPE1", "TIT2", 0, "Zoë", "Ünal"), {}, "Zoë-Ünal"},
-        {tagged(3, "TPE1", "TIT2", 1, "Żółw", "東京 🌙"), {}, "Żółw-東京 🌙"},
-        {tagged(4, "TPE1", "TIT2", 2, "Żółw", "東京"), {}, "Żółw-東京"},
-        {tagged(4, "TPE1", "TIT2", 3, "Sigur Rós", "Hoppípolla"), {}, "Sigur Rós-Hoppípolla"},
-        {tagged(2, "TP1", "TT2", 1, "Björk", "Jóga"), {}, "Björk-Jóga"},
-        // ID3v2 before ID3v1; ID3v1 where ID3v2 names no title; the name last.
-        {tagged(3, "TPE1", "TIT2", 0, "New", "Tag"), id3v1, "New-Tag"},
-        {tagged(3, "TPE1", "TCON", 0, "New", "Rock"), id3v1, "Kessa-Café"},
-        {{}, {}, "plain.mp3"},
+    } cases[] = {
+        {id3v2("TIT2", "東京 🌙"), id3v1, "Żółw-東京 🌙"},
+        {id3v2("TCON", "Rock"), id3v1, "Kessa-Café"},
+        {{}, {}, "tagged2.mp3"},
     };
     std::vector<std::string> files;
-    for (const Case& entry : cases)
-        files.push_back(folder.write(entry.shown == "plain.mp3"
-                                         ? "plain.mp3"
-                                         : "tagged" + std::to_string(files.size()) + ".mp3",
+    for (const auto& entry : cases)
+        files.push_back(folder.write("tagged" + std::to_string(files.size()) + ".mp3",
                                      {entry.before, audio, entry.after}));
-    start(44100.0f, files, -1);
+    start(44100.0, files);
     // Not running: Play loads the file and shows its title, nothing plays.
     unit.m_bRunning = false;
     for (size_t index = 0; index < files.size(); ++index)
@@ -370,7 +361,7 @@ TEST_F(MP3PlayerEngineTest, TitleIsArtistAndTitleFromId3v2ElseId3v1ElseTheName)
 
 TEST_F(MP3PlayerEngineTest, LateRefillIsCountedAndPlaysSilenceNotStaleSamples)
 {
-    start(44100.0f, {tone(8.0, 440.0, 660.0)});
+    start(44100.0, {tone(8.0, 440.0, 660.0)});
     engine->holdRefills(true);
     // Two halves play out; the first one is not refilled in time.
     const Rendered late = render(2 * MP3HalfStore::halfFrames + 4096, false, false);
@@ -389,7 +380,7 @@ TEST_F(MP3PlayerEngineTest, OperationsWhileAnAudioThreadRunsAndTeardownWhileBusy
     // buttons and the workers load, refill and advance: every hand-over is
     // exercised concurrently (the thread sanitizer build checks them).
     const std::string path = tone(1.0, 440.0, 660.0, {22050, 2, 64});
-    start(48000.0f, {path, path, path}, 0);
+    start(48000.0, {path, path, path}, 0);
     std::atomic<bool> running{true};
     float largestSample = 0.0f;
     std::thread audio(
@@ -397,9 +388,10 @@ TEST_F(MP3PlayerEngineTest, OperationsWhileAnAudioThreadRunsAndTeardownWhileBusy
         {
             std::vector<float> left(kBlock), right(kBlock);
             float* outputs[2] = {left.data(), right.data()};
+            const realtime_trap::ScopedArm audioThread;
             while (running.load())
             {
-                engine->process(outputs, 2, kBlock);
+                engine->process(nullptr, outputs, 0, 2, kBlock);
                 for (float sample : left)
                     largestSample = std::max(largestSample, std::abs(sample));
                 std::this_thread::yield();
@@ -423,9 +415,61 @@ TEST_F(MP3PlayerEngineTest, OperationsWhileAnAudioThreadRunsAndTeardownWhileBusy
     // Destroyed while playing with refills pending, and while a load runs:
     // both stop and join their threads.
     render(130000, false, false);
-    start(48000.0f, {path});
+    start(48000.0, {path});
     engine->play();
     engine.reset();
+}
+
+TEST(MP3PlaylistTest, FullAt49FilesRemoveInAllItsCasesAndAdvanceWraps)
+{
+    using Names = std::vector<std::string>;
+    const auto numbered = [](int count, const std::string& folder)
+    {
+        std::vector<std::string> paths;
+        for (int index = 1; index <= count; ++index)
+            paths.push_back(folder + "/track" + std::to_string(index) + ".mp3");
+        return paths;
+    };
+    MP3Playlist playlist;
+    EXPECT_EQ(playlist.names(), Names{"None"});
+    EXPECT_EQ(playlist.removeSelected(), MP3Playlist::RemoveOutcome::Nothing);
+    EXPECT_EQ(playlist.advanceCurrent(), 0);
+    EXPECT_EQ(playlist.addFiles(numbered(30, "/music")), 30);
+    EXPECT_EQ(playlist.addFiles(numbered(30, "/more")), 19);
+    EXPECT_EQ(playlist.addFiles({"/x.mp3"}), 0);
+    EXPECT_EQ(playlist.selectedIndex(), 49);
+    EXPECT_EQ(playlist.lastOpenPath(), "/more/track19.mp3");
+    ASSERT_EQ(playlist.names().size(), 50u);
+    EXPECT_EQ(playlist.names()[49], "track19.mp3");
+    // Entry 0 ("All") selected: the whole list goes.
+    playlist.setSelectedIndex(0);
+    EXPECT_EQ(playlist.removeSelected(), MP3Playlist::RemoveOutcome::ClearedAll);
+    EXPECT_EQ(playlist.names(), Names{"None"});
+
+    playlist.addFiles(numbered(4, "/music"));
+    // A middle entry: the ones after it move down, the old last is emptied.
+    playlist.setSelectedIndex(2);
+    EXPECT_EQ(playlist.removeSelected(), MP3Playlist::RemoveOutcome::RemovedSelected);
+    EXPECT_EQ(playlist.names(), (Names{"All", "track1.mp3", "track3.mp3", "track4.mp3"}));
+    EXPECT_EQ(playlist.selectedIndex(), 2);
+    std::string name, path;
+    EXPECT_FALSE(playlist.entry(4, name, path));
+    ASSERT_TRUE(playlist.entry(3, name, path));
+    EXPECT_EQ(path, "/music/track4.mp3");
+    // The selected last entry: the selection moves to the new last one.
+    playlist.setSelectedIndex(3);
+    playlist.removeSelected();
+    EXPECT_EQ(playlist.selectedIndex(), 2);
+    EXPECT_EQ(playlist.lastIndex(), 2);
+    // Play-all wraps past the last entry and selects what it plays.
+    playlist.setCurrentIndex(2);
+    EXPECT_EQ(playlist.advanceCurrent(), 1);
+    EXPECT_EQ(playlist.selectedIndex(), 1);
+    // The only entry: "None" again.
+    playlist.removeSelected();
+    playlist.removeSelected();
+    EXPECT_EQ(playlist.names(), Names{"None"});
+    EXPECT_EQ(playlist.selectedIndex(), 0);
 }
 
 } // namespace

@@ -1,15 +1,21 @@
-// The MP3 player's panel without a device: buttons and remote operations drive
-// the engine, the displays follow it, the playlist persists in the settings.
+// The MP3 player's panel without a device: built from its layout, buttons and
+// remote rows drive the engine, the displays follow it, the playlist persists.
 
-#include "MP3ChainFixtures.h"
+#include "players/MP3Rack.h"
+#include "MP3TestFixtures.h"
+#include "players/MP3Remote.h"
+#include "support/PanelChecks.h"
+#include "support/RackTest.h"
 #include "utilkit/Ini.h"
+
+#include <QTest>
 
 #include <thread>
 
 namespace
 {
 
-class MP3RackTest : public mp3test::PanelTest
+class MP3RackTest : public testkit::RackTest
 {
 protected:
     static std::unique_ptr<CMP3Rack> makeRack(bool powered)
@@ -21,15 +27,32 @@ protected:
         return rack;
     }
 
-    // A click, or a remote operation from another thread; then the hand-overs run.
-    static void press(CMP3Rack& rack, CMyButton* button, void (CMP3Rack::*remote)() = nullptr)
+    // A click, then the workers finish and the hand-overs run.
+    static void press(CMP3Rack& rack, CMyButton& button)
     {
-        if (button != nullptr)
-            QTest::mouseClick(button, Qt::LeftButton);
-        else
-            std::thread([&] { (rack.*remote)(); }).join();
+        QTest::mouseClick(&button, Qt::LeftButton);
+        settle(rack);
+    }
+    static void settle(CMP3Rack& rack)
+    {
         rack.engine().waitUntilIdle();
         QCoreApplication::processEvents();
+    }
+
+    // Presses Open with the dialog answering `paths` (none: Cancel).
+    void openFiles(CMP3Rack& rack, const std::vector<std::string>& paths)
+    {
+        QStringList chosen;
+        for (const std::string& path : paths)
+            chosen << QString::fromStdString(path);
+        rack.setFileChooser(
+            [this, chosen](QWidget*, const QString& startFolder, const QString& filter)
+            {
+                m_dialogFolders << startFolder;
+                m_dialogFilter = filter;
+                return chosen;
+            });
+        press(rack, rack.openButton());
     }
 
     // Blocks as the mixer would pull them; the workers finish after each.
@@ -61,17 +84,29 @@ protected:
         EXPECT_EQ(rack.minutesDisplay().getvalue() * 60 + rack.secondsDisplay().getvalue(),
                   seconds);
     }
+
+    mp3test::TemporaryFolder m_files;
+    QStringList m_dialogFolders;
+    QString m_dialogFilter;
 };
 
-TEST_F(MP3RackTest, ButtonsAndRemoteOperationsDriveTheEngineAndTheDisplaysFollow)
+TEST_F(MP3RackTest, ButtonsDriveTheEngineAndTheDisplaysFollow)
 {
     auto rack = makeRack(true);
-    press(*rack, &rack->playButton());
+    testkit::expectControlsOnTheirRows(mp3_layout::skinnedControls, rack->controlRefs());
+    // The title display is no skinned control, the selector's border would
+    // make it wider than its recess: both sit on their rows exactly.
+    EXPECT_EQ(rack->titleDisplay().geometry(),
+              panel_controls::rectOf(mp3_layout::controls[mp3_layout::TitleDisplay]));
+    EXPECT_EQ(rack->playlistSelector().geometry(),
+              panel_controls::rectOf(mp3_layout::controls[mp3_layout::PlaylistSelector]));
+
+    press(*rack, rack->playButton());
     EXPECT_EQ(rack->titleDisplay().text(), "No File") << "Play on an empty list only says so";
 
-    const std::string tagged =
-        encodeFile("tagged.mp3", 5.0, 440.0, 660.0,
-                   mp3test::makeId3v1Tag("Night Drive", "Kessa", "", "2026", "", 1, 0));
+    const std::string tagged = m_files.write(
+        "tagged.mp3", {mp3test::encodeTone(5.0, 440.0, 660.0).bytes,
+                       mp3test::makeId3v1Tag("Night Drive", "Kessa", "", "2026", "", 1, 0)});
     openFiles(*rack, {m_files.path("missing.mp3"), tagged});
     EXPECT_EQ(m_dialogFilter, "MP3 Audio(*.mp3)");
     EXPECT_EQ(items(*rack), (QStringList{"All", "missing.mp3", "tagged.mp3"}));
@@ -81,12 +116,12 @@ TEST_F(MP3RackTest, ButtonsAndRemoteOperationsDriveTheEngineAndTheDisplaysFollow
     EXPECT_EQ(rack->playlistSelector().getcount(), 3);
 
     rack->playlistSelector().setitemindex(1);
-    press(*rack, &rack->playButton());
+    press(*rack, rack->playButton());
     EXPECT_EQ(rack->titleDisplay().text(), "Failed");
     expectState(*rack, false, false, 0);
 
     rack->playlistSelector().setitemindex(2);
-    press(*rack, &rack->playButton());
+    press(*rack, rack->playButton());
     EXPECT_EQ(rack->titleDisplay().text(), "Kessa-Night Drive");
     render(*rack, 44100 * 5 / 2);
     expectState(*rack, true, false, 2);
@@ -95,37 +130,64 @@ TEST_F(MP3RackTest, ButtonsAndRemoteOperationsDriveTheEngineAndTheDisplaysFollow
     rack->remainingSwitch().SetStatus(false);
     EXPECT_LT(rack->leftMeter().barPosition(), rack->leftMeter().extent()) << "the meter lights";
 
-    press(*rack, &rack->pauseButton());
+    press(*rack, rack->pauseButton());
     render(*rack, 44100);
     expectState(*rack, false, true, 2);
-    // The MIDI input thread calls the remote operations.
-    press(*rack, nullptr, &CMP3Rack::Play);
+    press(*rack, rack->playButton());
     expectState(*rack, true, false, 2);
-    press(*rack, nullptr, &CMP3Rack::Pause);
-    expectState(*rack, false, true, 2);
-    press(*rack, nullptr, &CMP3Rack::Stop);
-    expectState(*rack, false, false, 0);
-    press(*rack, &rack->playButton());
-    press(*rack, &rack->stopButton());
+    press(*rack, rack->stopButton());
     expectState(*rack, false, false, 0);
 
     // Remove refills the selector.
     rack->playlistSelector().setitemindex(1);
-    press(*rack, &rack->removeButton());
+    press(*rack, rack->removeButton());
     EXPECT_EQ(items(*rack), (QStringList{"All", "tagged.mp3"}));
 
     // Destroyed while playing, with news still on its way: nothing is left
     // running and no hand-over reaches the gone panel.
-    press(*rack, &rack->playButton());
+    press(*rack, rack->playButton());
     render(*rack, 512);
     rack.reset();
     QCoreApplication::processEvents();
 }
 
+TEST_F(MP3RackTest, RemoteRowsAreThePlayStopAndPauseButtonsFromTheMidiThread)
+{
+    const RackRemoteTable<CMP3Rack> rows = mp3RemoteOperations();
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_STREQ(rows[0].name, "MP3 Rack 1 Play");
+    EXPECT_STREQ(rows[1].name, "MP3 Rack 1 Stop");
+    EXPECT_STREQ(rows[2].name, "MP3 Rack 1 Pause");
+    for (const auto& row : rows)
+        EXPECT_EQ(row.count, 1) << row.name;
+
+    auto rack = makeRack(true);
+    openFiles(*rack, {m_files.write("tone.mp3", {mp3test::encodeTone(2.0, 440.0, 440.0).bytes})});
+    // Each row applied as MIDI input would, on a thread of its own; a
+    // button's row takes any controller value.
+    const auto apply = [&](size_t row)
+    {
+        std::thread([&] { rows[row].apply(*rack, 0, 127); }).join();
+        settle(*rack);
+    };
+    const struct
+    {
+        size_t row;
+        bool playing, paused;
+    } steps[] = {{0, true, false}, {2, false, true},  {0, true, false}, {2, false, true},
+                 {2, true, false}, {1, false, false}, {1, false, false}};
+    for (const auto& step : steps)
+    {
+        SCOPED_TRACE(rows[step.row].name);
+        apply(step.row);
+        expectState(*rack, step.playing, step.paused, 0);
+    }
+}
+
 TEST_F(MP3RackTest, PlaylistPersistsInTheSettingsAcrossARecreatedUnit)
 {
     // A longer list from an earlier run, and the rack position in the same section.
-    CIni settings("rackdata5.ini");
+    CIni settings(settingsPath());
     settings.WriteInt("MP3", "count", 5);
     for (int index = 0; index <= 5; ++index)
         settings.WriteString("MP3", "list" + std::to_string(index), "/old.mp3");
@@ -134,9 +196,9 @@ TEST_F(MP3RackTest, PlaylistPersistsInTheSettingsAcrossARecreatedUnit)
                                             m_files.path("third.mp3")};
     // What a fresh reader of the settings file finds while the unit lives on:
     // Open and Remove save the list at once, so a crash cannot lose it.
-    const auto savedList = []
+    const auto savedList = [this]
     {
-        const CIni fresh("rackdata5.ini");
+        const CIni fresh(settingsPath());
         std::vector<std::string> paths;
         for (int index = 1; index <= fresh.GetInt("MP3", "count", -1); ++index)
             paths.push_back(fresh.GetString("MP3", "list" + std::to_string(index), "gone"));
@@ -146,14 +208,14 @@ TEST_F(MP3RackTest, PlaylistPersistsInTheSettingsAcrossARecreatedUnit)
         auto rack = makeRack(false);
         EXPECT_EQ(rack->playlistSelector().getcount(), 6);
         rack->playlistSelector().setitemindex(0);
-        press(*rack, &rack->removeButton());
+        press(*rack, rack->removeButton());
         EXPECT_EQ(savedList(), std::vector<std::string>{});
         EXPECT_EQ(settings.GetString("MP3", "list5", "gone"), "gone");
         openFiles(*rack, files);
         EXPECT_EQ(savedList(), files);
         // Play while not running: the entry becomes current, nothing plays.
         rack->playlistSelector().setitemindex(2);
-        press(*rack, &rack->playButton());
+        press(*rack, rack->playButton());
         EXPECT_FALSE(rack->playingLamp().getlightened());
     }
     {
@@ -171,7 +233,7 @@ TEST_F(MP3RackTest, PlaylistPersistsInTheSettingsAcrossARecreatedUnit)
         openFiles(*rack, {});
         EXPECT_EQ(m_dialogFolders.back(), QString::fromStdString(m_files.folder()));
         rack->playlistSelector().setitemindex(1);
-        press(*rack, &rack->removeButton());
+        press(*rack, rack->removeButton());
         EXPECT_EQ(savedList(), (std::vector<std::string>{files[1], files[2]}));
     }
     // A count beyond the capacity reads as a full list, and writing does not

@@ -91,20 +91,6 @@ Bytes makeId3v1Tag(const std::string& title, const std::string& artist, const st
     return tag;
 }
 
-Bytes makeId3v2Tag(size_t totalBytes, const std::string& title)
-{
-    Bytes tag(totalBytes, 0);
-    putField(tag, 0, "ID3\3", 4); // version 2.3.0
-    // Syncsafe size of the body: four 7-bit groups, most significant first.
-    for (int group = 0; group < 4; ++group)
-        tag[6 + group] = static_cast<unsigned char>(((totalBytes - 10) >> (21 - 7 * group)) & 0x7F);
-    // One TIT2 frame: 10-byte frame header, encoding byte 0 (Latin-1), the text.
-    putField(tag, 10, "TIT2", 4);
-    tag[17] = static_cast<unsigned char>(1 + title.size());
-    putField(tag, 21, title, title.size());
-    return tag;
-}
-
 namespace
 {
 std::u32string codePoints(const std::string& utf8)
@@ -227,11 +213,11 @@ Bytes makeId3v2Tag(const std::vector<Id3v2Frame>& frames, const Id3v2Layout& lay
     return tag;
 }
 
-Bytes junkBytes()
+Bytes junkBytes(size_t count)
 {
-    Bytes junk(200);
+    Bytes junk(count);
     for (size_t index = 0; index < junk.size(); ++index)
-        junk[index] = static_cast<unsigned char>(index * 7 + 1); // never 0xFF
+        junk[index] = static_cast<unsigned char>(index * 7 + 1); // 0xFF only before 0x06
     return junk;
 }
 

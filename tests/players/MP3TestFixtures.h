@@ -47,9 +47,6 @@ EncodedMp3 encodeTone(double seconds, double leftFrequency, double rightFrequenc
 // ID3v1.1 with the track in byte 126. Longer text is cut, shorter zero-padded.
 Bytes makeId3v1Tag(const std::string& title, const std::string& artist, const std::string& album,
                    const std::string& year, const std::string& comment, int track, int genre);
-// An ID3v2.3 tag of exactly totalBytes bytes: one title frame, zero padding.
-Bytes makeId3v2Tag(size_t totalBytes, const std::string& title);
-
 // A text frame's content: the encoding byte, then UTF-8 text re-encoded as it
 // says: 0 Latin-1, 1 UTF-16 little-endian after its byte-order mark, 2
 // UTF-16 big-endian, 3 UTF-8. No terminator.
@@ -75,7 +72,8 @@ struct Id3v2Layout
 
 // An ID3v2 tag holding the frames in order, sizes as the version stores them.
 Bytes makeId3v2Tag(const std::vector<Id3v2Frame>& frames, const Id3v2Layout& layout = {});
-Bytes junkBytes(); // 200 bytes without a sync byte
+// Bytes in which no frame header can start (no 0xFF before 0xE0 or more).
+Bytes junkBytes(size_t count = 200);
 Bytes randomBytes(size_t count, unsigned seed);
 
 } // namespace mp3test
