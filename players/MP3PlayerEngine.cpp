@@ -102,6 +102,20 @@ void MP3PlayerEngine::setListener(MP3PlayerListener* listener)
     m_listener = listener;
 }
 
+// GUI thread, device stopped.
+void MP3PlayerEngine::prepare(double sampleRate)
+{
+    if (sampleRate > 0.0)
+        m_fDeviceRate.store(sampleRate);
+}
+
+// GUI thread, device stopped.
+void MP3PlayerEngine::reset()
+{
+    m_leftPeakDb.store(-120.0f, std::memory_order_relaxed);
+    m_rightPeakDb.store(-120.0f, std::memory_order_relaxed);
+}
+
 // ---------------------------------------------------------------------------
 // Transport
 
@@ -470,20 +484,6 @@ void MP3PlayerEngine::stopAtEndOfTrack(uint64_t session)
 
 // ---------------------------------------------------------------------------
 // Audio thread
-
-// GUI thread, device stopped.
-void MP3PlayerEngine::prepare(double sampleRate)
-{
-    if (sampleRate > 0.0)
-        m_fDeviceRate.store(sampleRate);
-}
-
-// GUI thread, device stopped.
-void MP3PlayerEngine::reset()
-{
-    m_leftPeakDb.store(-120.0f, std::memory_order_relaxed);
-    m_rightPeakDb.store(-120.0f, std::memory_order_relaxed);
-}
 
 // Audio thread.
 void MP3PlayerEngine::process(float**, float** out, long, long numOut, long frames) noexcept

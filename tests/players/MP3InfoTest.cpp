@@ -14,10 +14,23 @@
 namespace
 {
 
+using mp3test::Bytes;
+using mp3test::id3v2Text;
+
 // Ten seconds of tone, CBR 128 kbit/s 44100 Hz stereo unless told otherwise.
 mp3test::EncodedMp3 tenSeconds(const mp3test::EncodeOptions& options = {})
 {
     return mp3test::encodeTone(10.0, 440.0, 660.0, options);
+}
+
+// "artist|title" as ID3v2Tag reads them from a buffer of exactly the tag's
+// size, so the sanitizer build catches any read past it.
+std::string readTag(const Bytes& tag)
+{
+    const Bytes exact(tag);
+    ID3v2Tag reader;
+    reader.parse(exact.data(), exact.size());
+    return reader.artist() + "|" + reader.title();
 }
 
 TEST(MP3InfoTest, StreamFiguresMatchTheEncoding)
@@ -90,50 +103,63 @@ TEST(MP3InfoTest, Id3v1TagsAndTheirFieldCuts)
     EXPECT_EQ(v11.GetComment(), comment.substr(0, 28));
     EXPECT_EQ(v11.GetTrack(), 200);
     EXPECT_EQ(v11.GetGenre(), 147);
-    EXPECT_STREQ(CMP3Info::GenreName(147), "SynthPop");
-    EXPECT_STREQ(CMP3Info::GenreName(148), "");
 }
 
 TEST(MP3InfoTest, Id3v2TagsAreSkippedByTheirSizeJunkWithinTheSearchLimit)
 {
     mp3test::TemporaryFolder folder;
     const auto encoded = tenSeconds();
-    const auto id3v1 = mp3test::makeId3v1Tag("T", "A", "", "", "", 1, 2);
-    // Cover art: a 200 kB picture whose bytes hold false syncs, as a JPEG's do.
-    const mp3test::Bytes coverArt = mp3test::makeId3v2Tag(
-        {{"APIC", mp3test::randomBytes(200000, 5)}, {"TIT2", mp3test::id3v2Text(0, "Cover")}},
-        {.version = 4, .footer = true});
     // An ID3v2 tag of about `size` bytes.
     const auto padded = [](size_t size) {
-        return mp3test::makeId3v2Tag({{"TIT2", mp3test::id3v2Text(0, "Tag")}}, {.padding = size});
+        return mp3test::makeId3v2Tag({{"TIT2", id3v2Text(0, "Tag")}}, {.padding = size});
     };
-    mp3test::Bytes twoTags = padded(3000);
-    const mp3test::Bytes second = padded(50000);
+    Bytes twoTags = padded(3000);
+    const Bytes second = padded(50000);
     twoTags.insert(twoTags.end(), second.begin(), second.end());
-    // A tag claiming more than the file holds says nothing about where the
-    // audio starts: the header search looks from the start, as without a tag.
-    const mp3test::Bytes overlong = {'I', 'D', '3', 3, 0, 0, 0x7F, 0x7F, 0x7F, 0x7F};
-    // Junk is searched 10000 positions far; a tag of any size is skipped.
-    for (const auto& [before, reached] :
-         {std::pair{mp3test::junkBytes(), true}, std::pair{mp3test::junkBytes(12000), false},
-          std::pair{padded(9000), true}, std::pair{padded(12000), true}, std::pair{coverArt, true},
-          std::pair{twoTags, true}, std::pair{overlong, true}})
+    // A frame claiming more than its tag holds: the tag is skipped, its text
+    // not read, and the player falls back to the ID3v1 title.
+    Bytes lyingFrame = padded(0);
+    lyingFrame[14] = 0x7F;
+    const struct
     {
-        SCOPED_TRACE(before.size());
-        const CMP3Info info(folder.write("before.mp3", {before, encoded.bytes, id3v1}));
-        EXPECT_EQ(info.GetFlags(), reached ? 3u : unsigned{CMP3Info::HasId3v1Tag});
-        EXPECT_EQ(info.GetFrames(), reached ? encoded.audioFrames + 1 : 0);
-        EXPECT_EQ(info.GetDuration(), reached ? 10 : 0);
-        EXPECT_EQ(info.GetSampleRate(), reached ? 44100 : 0);
+        Bytes before;
+        bool reached;
+        std::string id3v2Title;
+    } cases[] = {
+        // Junk is searched 10000 positions far; a tag of any size is skipped.
+        {mp3test::junkBytes(), true, ""},
+        {mp3test::junkBytes(12000), false, ""},
+        {padded(9000), true, "Tag"},
+        {padded(12000), true, "Tag"},
+        {twoTags, true, "Tag"},
+        {lyingFrame, true, ""},
+        // Cover art: a 200 kB picture whose bytes hold false syncs, as a
+        // JPEG's do, before the title.
+        {mp3test::makeId3v2Tag(
+             {{"APIC", mp3test::randomBytes(200000, 5)}, {"TIT2", id3v2Text(3, "Żółw 🌙")}},
+             {.version = 4, .footer = true}),
+         true, "Żółw 🌙"},
+        // A tag claiming more than the file holds says nothing about where
+        // the audio starts: the header search looks from the start.
+        {{'I', 'D', '3', 3, 0, 0, 0x7F, 0x7F, 0x7F, 0x7F}, true, ""},
+    };
+    for (const auto& entry : cases)
+    {
+        SCOPED_TRACE(entry.before.size());
+        const CMP3Info info(
+            folder.write("before.mp3", {entry.before, encoded.bytes,
+                                        mp3test::makeId3v1Tag("T", "A", "", "", "", 1, 2)}));
+        EXPECT_EQ(info.GetFlags(), entry.reached ? 3u : unsigned{CMP3Info::HasId3v1Tag});
+        EXPECT_EQ(info.GetFrames(), entry.reached ? encoded.audioFrames + 1 : 0);
+        EXPECT_EQ(info.GetDuration(), entry.reached ? 10 : 0);
+        EXPECT_EQ(info.GetSampleRate(), entry.reached ? 44100 : 0);
+        EXPECT_EQ(info.GetId3v2Title(), entry.id3v2Title);
         EXPECT_EQ(info.GetTitle(), "T");
     }
 }
 
 TEST(MP3InfoTest, Id3v2ArtistAndTitleInEveryVersionEncodingAndLayout)
 {
-    mp3test::TemporaryFolder folder;
-    const auto encoded = tenSeconds();
-    using mp3test::id3v2Text;
     // Latin-1 text with 0xFF before 0xE9 (a stuffed zero under
     // unsynchronisation); text beyond Latin-1, with a pair of UTF-16 surrogates.
     const std::string latin = "Zoë ÿé", wide = "Żółw 東京 🌙";
@@ -146,27 +172,25 @@ TEST(MP3InfoTest, Id3v2ArtistAndTitleInEveryVersionEncodingAndLayout)
                                       {v22 ? "TT2" : "TIT2", id3v2Text(titleEncoding, title)}},
                                      layout);
     };
-    const auto join = [](mp3test::Bytes bytes, const mp3test::Bytes& more)
+    const auto join = [](Bytes bytes, const Bytes& more)
     {
         bytes.insert(bytes.end(), more.begin(), more.end());
         return bytes;
     };
-    struct Case
+    const struct
     {
         const char* what;
-        mp3test::Bytes tag;
-        std::string artist, title;
-    };
-    const Case cases[] = {
-        {"2.3 Latin-1", tag({.padding = 1000}, 0, latin, 0, "Café"), latin, "Café"},
-        {"2.3 UTF-16", tag({}, 1, wide, 1, latin), wide, latin},
-        {"2.4 UTF-16BE", tag({.version = 4}, 2, wide, 2, "B"), wide, "B"},
-        {"2.4 UTF-8", tag({.version = 4}, 3, wide, 3, latin), wide, latin},
-        {"2.2 Latin-1", tag({.version = 2}, 0, latin, 0, "Two"), latin, "Two"},
-        {"2.2 UTF-16", tag({.version = 2}, 1, "A", 1, wide), "A", wide},
-        {"2.3 unsynchronised", tag({.unsynchronise = true}, 1, wide, 0, latin), wide, latin},
-        {"2.2 unsynchronised", tag({.version = 2, .unsynchronise = true}, 0, latin, 1, wide), latin,
-         wide},
+        Bytes tag;
+        std::string text;
+    } cases[] = {
+        {"2.3 Latin-1", tag({.padding = 1000}, 0, latin, 0, "Café"), latin + "|Café"},
+        {"2.3 UTF-16", tag({}, 1, wide, 1, latin), wide + "|" + latin},
+        {"2.4 UTF-16BE", tag({.version = 4}, 2, wide, 2, "B"), wide + "|B"},
+        {"2.4 UTF-8", tag({.version = 4}, 3, wide, 3, latin), wide + "|" + latin},
+        {"2.2 UTF-16", tag({.version = 2}, 1, "A", 1, wide), "A|" + wide},
+        {"2.3 unsynchronised", tag({.unsynchronise = true}, 1, wide, 0, latin), wide + "|" + latin},
+        {"2.2 unsynchronised", tag({.version = 2, .unsynchronise = true}, 0, latin, 1, wide),
+         latin + "|" + wide},
         // Per-frame unsynchronisation, extended header, footer; a frame with a
         // group byte and a data length before its text.
         {"2.4 unsynchronised, every extra",
@@ -174,7 +198,7 @@ TEST(MP3InfoTest, Id3v2ArtistAndTitleInEveryVersionEncodingAndLayout)
              {{"TPE1", id3v2Text(1, latin)},
               {"TIT2", join({7, 0, 0, 0, 5}, id3v2Text(0, "ÿé")), 0x41}},
              {.version = 4, .unsynchronise = true, .extendedHeader = true, .footer = true}),
-         latin, "ÿé"},
+         latin + "|ÿé"},
         // A compressed frame cannot be read and is passed over; a terminator
         // ends the first of several values.
         {"2.3 compressed frame, several values",
@@ -182,37 +206,15 @@ TEST(MP3InfoTest, Id3v2ArtistAndTitleInEveryVersionEncodingAndLayout)
                                 {"TPE1", join(id3v2Text(1, "One"), {0, 0, 'T', 0})},
                                 {"TIT2", join(id3v2Text(0, "First"), {0, 'S'})}},
                                {.extendedHeader = true}),
-         "One", "First"},
-        {"picture first",
-         mp3test::makeId3v2Tag(
-             {{"APIC", mp3test::randomBytes(200000, 6)}, {"TIT2", id3v2Text(3, wide)}}),
-         "", wide},
+         "One|First"},
     };
-    for (const Case& entry : cases)
-    {
-        SCOPED_TRACE(entry.what);
-        const CMP3Info info(folder.write("tagged.mp3", {entry.tag, encoded.bytes}));
-        EXPECT_EQ(info.GetId3v2Artist(), entry.artist);
-        EXPECT_EQ(info.GetId3v2Title(), entry.title);
-        EXPECT_EQ(info.GetTitle(), "") << "no ID3v1 tag";
-        EXPECT_EQ(info.GetFrames(), encoded.audioFrames + 1);
-        EXPECT_EQ(info.GetDuration(), 10);
-    }
+    for (const auto& entry : cases)
+        EXPECT_EQ(readTag(entry.tag), entry.text) << entry.what;
 }
 
 TEST(MP3InfoTest, HostileId3v2TagsAreReadOnlyWithinTheirBytes)
 {
-    using mp3test::Bytes;
-    // Each tag is read from a buffer of exactly its own size, so the
-    // sanitizer build catches any read past it.
-    const auto parse = [](const Bytes& tag)
-    {
-        const Bytes exact(tag);
-        ID3v2Tag reader;
-        reader.parse(exact.data(), exact.size());
-        return reader.artist() + "|" + reader.title();
-    };
-    const Bytes title = mp3test::id3v2Text(0, "Fine");
+    const Bytes title = id3v2Text(0, "Fine");
     const auto frame = [&](const char* id, Bytes content, unsigned char flags = 0) {
         return mp3test::Id3v2Frame{id, std::move(content), flags};
     };
@@ -244,7 +246,7 @@ TEST(MP3InfoTest, HostileId3v2TagsAreReadOnlyWithinTheirBytes)
         {{'I', 'D', '3', 3, 0, 0, 0, 0, 0, 20, 'T', 'I', 'T'}, "|"},
     };
     for (const auto& entry : cases)
-        EXPECT_EQ(parse(entry.tag), entry.text) << testing::PrintToString(entry.tag);
+        EXPECT_EQ(readTag(entry.tag), entry.text) << testing::PrintToString(entry.tag);
 
     // Odd UTF-16 lengths, lone surrogates, broken UTF-8, terminators: each
     // decodes within its bytes.
@@ -269,9 +271,9 @@ TEST(MP3InfoTest, HostileId3v2TagsAreReadOnlyWithinTheirBytes)
     }
 
     // Random damage to a good tag: every read stays inside the bytes.
-    const Bytes good = mp3test::makeId3v2Tag(
-        {frame("TPE1", mp3test::id3v2Text(1, "Artist")), frame("TIT2", title)},
-        {.version = 4, .unsynchronise = true, .extendedHeader = true});
+    const Bytes good =
+        mp3test::makeId3v2Tag({frame("TPE1", id3v2Text(1, "Artist")), frame("TIT2", title)},
+                              {.version = 4, .unsynchronise = true, .extendedHeader = true});
     std::mt19937 random(17);
     for (int round = 0; round < 20000; ++round)
     {
@@ -279,17 +281,8 @@ TEST(MP3InfoTest, HostileId3v2TagsAreReadOnlyWithinTheirBytes)
         for (int change = 0; change < 3; ++change)
             damaged[random() % damaged.size()] = static_cast<unsigned char>(random());
         damaged.resize(random() % (damaged.size() + 1));
-        parse(damaged);
+        readTag(damaged);
     }
-
-    // In a file the player then falls back to the ID3v1 title.
-    mp3test::TemporaryFolder folder;
-    const CMP3Info info(
-        folder.write("hostile.mp3", {lyingFrame, tenSeconds().bytes,
-                                     mp3test::makeId3v1Tag("Old", "Tag", "", "", "", 1, 0)}));
-    EXPECT_EQ(info.GetId3v2Title(), "");
-    EXPECT_EQ(info.GetTitle(), "Old");
-    EXPECT_EQ(info.GetDuration(), 10);
 }
 
 TEST(MP3InfoTest, TruncatedRandomEmptyAndMissingFiles)

@@ -46,10 +46,9 @@ protected:
         for (const std::string& path : paths)
             chosen << QString::fromStdString(path);
         rack.setFileChooser(
-            [this, chosen](QWidget*, const QString& startFolder, const QString& filter)
+            [this, chosen](QWidget*, const QString& startFolder, const QString&)
             {
-                m_dialogFolders << startFolder;
-                m_dialogFilter = filter;
+                m_dialogFolder = startFolder;
                 return chosen;
             });
         press(rack, rack.openButton());
@@ -86,8 +85,7 @@ protected:
     }
 
     mp3test::TemporaryFolder m_files;
-    QStringList m_dialogFolders;
-    QString m_dialogFilter;
+    QString m_dialogFolder;
 };
 
 TEST_F(MP3RackTest, ButtonsDriveTheEngineAndTheDisplaysFollow)
@@ -107,20 +105,13 @@ TEST_F(MP3RackTest, ButtonsDriveTheEngineAndTheDisplaysFollow)
     const std::string tagged = m_files.write(
         "tagged.mp3", {mp3test::encodeTone(5.0, 440.0, 660.0).bytes,
                        mp3test::makeId3v1Tag("Night Drive", "Kessa", "", "2026", "", 1, 0)});
-    openFiles(*rack, {m_files.path("missing.mp3"), tagged});
-    EXPECT_EQ(m_dialogFilter, "MP3 Audio(*.mp3)");
-    EXPECT_EQ(items(*rack), (QStringList{"All", "missing.mp3", "tagged.mp3"}));
+    openFiles(*rack, {m_files.path("other.mp3"), tagged});
+    EXPECT_EQ(items(*rack), (QStringList{"All", "other.mp3", "tagged.mp3"}));
     EXPECT_EQ(rack->playlistSelector().getitemindex(), 2) << "the last added file is selected";
     openFiles(*rack, {}); // Cancel changes nothing
-    EXPECT_EQ(m_dialogFolders.back(), QString::fromStdString(m_files.folder()));
+    EXPECT_EQ(m_dialogFolder, QString::fromStdString(m_files.folder()));
     EXPECT_EQ(rack->playlistSelector().getcount(), 3);
 
-    rack->playlistSelector().setitemindex(1);
-    press(*rack, rack->playButton());
-    EXPECT_EQ(rack->titleDisplay().text(), "Failed");
-    expectState(*rack, false, false, 0);
-
-    rack->playlistSelector().setitemindex(2);
     press(*rack, rack->playButton());
     EXPECT_EQ(rack->titleDisplay().text(), "Kessa-Night Drive");
     render(*rack, 44100 * 5 / 2);
@@ -231,7 +222,7 @@ TEST_F(MP3RackTest, PlaylistPersistsInTheSettingsAcrossARecreatedUnit)
         EXPECT_EQ(items(*rack), (QStringList{"All", "first.mp3", "second.mp3", "third.mp3"}));
         EXPECT_EQ(rack->playlistSelector().getitemindex(), 2) << "the entry played last";
         openFiles(*rack, {});
-        EXPECT_EQ(m_dialogFolders.back(), QString::fromStdString(m_files.folder()));
+        EXPECT_EQ(m_dialogFolder, QString::fromStdString(m_files.folder()));
         rack->playlistSelector().setitemindex(1);
         press(*rack, rack->removeButton());
         EXPECT_EQ(savedList(), (std::vector<std::string>{files[1], files[2]}));

@@ -1,15 +1,10 @@
 #include "MP3TestFixtures.h"
 
+#include <QString>
 #include <lame/lame.h>
 
 #include <algorithm>
-#include <cmath>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <numbers>
 #include <random>
-#include <sstream>
 #include <stdexcept>
 
 namespace mp3test
@@ -93,40 +88,6 @@ Bytes makeId3v1Tag(const std::string& title, const std::string& artist, const st
 
 namespace
 {
-std::u32string codePoints(const std::string& utf8)
-{
-    std::u32string codes;
-    for (size_t index = 0; index < utf8.size();)
-    {
-        const auto lead = static_cast<unsigned char>(utf8[index]);
-        const size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-        char32_t code = length == 1 ? lead : lead & (0x7F >> length);
-        for (size_t follow = 1; follow < length; ++follow)
-            code = (code << 6) | (static_cast<unsigned char>(utf8[index + follow]) & 0x3F);
-        codes.push_back(code);
-        index += length;
-    }
-    return codes;
-}
-
-void putUtf16(Bytes& bytes, char32_t code, bool bigEndian)
-{
-    const auto putUnit = [&](unsigned unit)
-    {
-        const auto high = static_cast<unsigned char>(unit >> 8);
-        const auto low = static_cast<unsigned char>(unit & 0xFF);
-        bytes.push_back(bigEndian ? high : low);
-        bytes.push_back(bigEndian ? low : high);
-    };
-    if (code < 0x10000)
-    {
-        putUnit(static_cast<unsigned>(code));
-        return;
-    }
-    putUnit(0xD800 + static_cast<unsigned>((code - 0x10000) >> 10));
-    putUnit(0xDC00 + static_cast<unsigned>((code - 0x10000) & 0x3FF));
-}
-
 // After every 0xFF that a false sync or a stuffed zero could follow, a zero.
 Bytes unsynchronised(const Bytes& bytes)
 {
@@ -153,19 +114,21 @@ void putSize(Bytes& bytes, size_t size, int count, bool syncsafe)
 Bytes id3v2Text(int encoding, const std::string& utf8)
 {
     Bytes content{static_cast<unsigned char>(encoding)};
-    if (encoding == 3)
+    const QString text = QString::fromStdString(utf8);
+    if (encoding == 0 || encoding == 3)
     {
-        content.insert(content.end(), utf8.begin(), utf8.end());
+        const QByteArray bytes = encoding == 0 ? text.toLatin1() : text.toUtf8();
+        content.insert(content.end(), bytes.begin(), bytes.end());
         return content;
     }
     if (encoding == 1)
         content.insert(content.end(), {0xFF, 0xFE});
-    for (const char32_t code : codePoints(utf8))
+    // UTF-16 code units (surrogate pairs included) in the encoding's byte order.
+    for (const QChar unit : text)
     {
-        if (encoding == 0)
-            content.push_back(static_cast<unsigned char>(code));
-        else
-            putUtf16(content, code, encoding == 2);
+        const auto high = static_cast<unsigned char>(unit.unicode() >> 8);
+        const auto low = static_cast<unsigned char>(unit.unicode() & 0xFF);
+        content.insert(content.end(), {encoding == 2 ? high : low, encoding == 2 ? low : high});
     }
     return content;
 }
