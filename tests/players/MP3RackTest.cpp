@@ -92,8 +92,8 @@ TEST_F(MP3RackTest, ButtonsDriveTheEngineAndTheDisplaysFollow)
 {
     auto rack = makeRack(true);
     testkit::expectControlsOnTheirRows(mp3_layout::skinnedControls, rack->controlRefs());
-    // The title display is no skinned control, the selector's border would
-    // make it wider than its recess: both sit on their rows exactly.
+    // The title display (a text control, built by hand) and the playlist
+    // selector (whose border would widen it) fill their rows' footprints.
     EXPECT_EQ(rack->titleDisplay().geometry(),
               panel_controls::rectOf(mp3_layout::controls[mp3_layout::TitleDisplay]));
     EXPECT_EQ(rack->playlistSelector().geometry(),
