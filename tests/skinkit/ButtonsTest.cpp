@@ -119,7 +119,7 @@ TEST_F(ControlTest, LedDigitCellsPlacesAndLeadingZeros)
     };
     for (const Case& shown :
          {Case{3, false, -5, {0, 11, 6}}, Case{2, false, 123, {3, 4}}, Case{2, false, 0, {0, 1}},
-          Case{2, false, 1000, {0, 1}}, Case{4, true, 7, {1, 1, 1, 8}}})
+          Case{4, true, 7, {1, 1, 1, 8}}, Case{4, true, 1000, {1, 1, 1, 8}}})
     {
         led.setnumblank(shown.places);
         led.m_bLeadingZeros = shown.leadingZeros;
@@ -131,7 +131,7 @@ TEST_F(ControlTest, LedDigitCellsPlacesAndLeadingZeros)
     }
     EXPECT_EQ(led.getvalue(), 7);
     ASSERT_EQ(parent.commands.size(), 5u);
-    EXPECT_EQ(parent.commands[3].notifyHandle, &led);
+    EXPECT_EQ(parent.commands[4].notifyHandle, &led);
     led.setnumblank(100);
     EXPECT_EQ(led.getnumblank(), 4);
 }

@@ -54,6 +54,7 @@ TEST_F(KnobTest, DefaultStripRangeCheckAndEveryCallNotifies)
     knob.setvalue(101);
     knob.setvalue(-1);
     EXPECT_EQ(knob.getvalue(), 48);
+    EXPECT_EQ(knob.currentFrame(), 23);
     EXPECT_TRUE(parent.commands.empty());
 
     // Setting the current value again still notifies; the handler already
