@@ -6,13 +6,13 @@
 #include "audiodev/SampleConverter.h"
 
 #include "HostHelpers.h"
+#include "support/Tones.h"
 
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
 #include <algorithm>
 #include <cstdlib>
-#include <filesystem>
 #include <vector>
 
 using namespace audiodev;
@@ -40,12 +40,9 @@ protected:
               "CORVANE_VIRTUAL_FAST", "CORVANE_VIRTUAL_OUTPUTS"})
             unsetenv(name);
         setenv("CORVANE_VIRTUAL_BLOCK_SIZE", std::to_string(kBlock).c_str(), 1);
-        m_folder = std::filesystem::temp_directory_path() /
-                   ("corvane-virtual-" + std::to_string(getpid()));
-        std::filesystem::create_directories(m_folder);
         // A 16-bit stereo input file; its second channel holds code 1.
         SF_INFO info{0, int(kRate), 2, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 0, 0};
-        const std::string input = (m_folder / "input.wav").string();
+        const std::string input = m_folder.path("input.wav");
         SNDFILE* file = sf_open(input.c_str(), SFM_WRITE, &info);
         ASSERT_NE(file, nullptr);
         std::vector<short> frames;
@@ -55,7 +52,6 @@ protected:
         sf_close(file);
         setenv("CORVANE_VIRTUAL_INPUT_FILE", input.c_str(), 1);
     }
-    void TearDown() override { std::filesystem::remove_all(m_folder); }
 
     // Powers the device on at 48000 Hz with the tone callback, its channels
     // in `type`; stops once `done` holds; the blocks played.
@@ -106,7 +102,7 @@ protected:
         EXPECT_TRUE(wrong == actual.end()) << "byte " << (wrong - actual.begin()) << " of " << path;
     }
 
-    std::filesystem::path m_folder;
+    testkit::TemporaryFolder m_folder;
 };
 
 } // namespace
@@ -118,7 +114,7 @@ TEST_F(VirtualDeviceTest, FastModeConvertsEachSampleTypeExactlyBothWays)
           std::pair{"Int32LSB", SampleInt32LSB}, std::pair{"Float32LSB", SampleFloat32LSB}})
     {
         SCOPED_TRACE(name);
-        const std::string output = (m_folder / (std::string(name) + ".wav")).string();
+        const std::string output = m_folder.path(std::string(name) + ".wav");
         setenv("CORVANE_VIRTUAL_SAMPLE_TYPE", name, 1);
         setenv("CORVANE_VIRTUAL_OUTPUT_FILE", output.c_str(), 1);
         setenv("CORVANE_VIRTUAL_FAST", "1", 1);
@@ -162,7 +158,7 @@ TEST_F(VirtualDeviceTest, RunsAtTheEngineRatesAndRefusesABadConfiguration)
 // bound (twice real time) catches a device that spins, not a slow machine.
 TEST_F(VirtualDeviceTest, ClockedModeStreamsBothFilesInRealTime)
 {
-    const std::string output = (m_folder / "clocked.wav").string();
+    const std::string output = m_folder.path("clocked.wav");
     setenv("CORVANE_VIRTUAL_OUTPUT_FILE", output.c_str(), 1);
     ToneState state;
     const auto started = std::chrono::steady_clock::now();

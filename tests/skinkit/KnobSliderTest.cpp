@@ -9,78 +9,75 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <utility>
+#include <tuple>
 
 namespace
 {
 
-class KnobTest : public ::testing::Test
+// Controls created on a recorder that reads their value in each command.
+class ValueControlTest : public ::testing::Test
 {
 protected:
-    void SetUp() override { testApplication(); }
-
-    // A knob created on the recorder with child id 170.
-    void createKnob(CKnob& knob)
+    template <typename Control> void create(Control& control, int commandId)
     {
-        knob.create(&parent, QRect(10, 10, 1, 1), 170);
-        knob.setparentwnd(&parent);
-        parent.readValue = [&knob] { return knob.getvalue(); };
+        control.create(&parent, QRect(10, 10, 1, 1), commandId);
+        control.setparentwnd(&parent);
+        parent.readValue = [&control] { return control.getvalue(); };
+    }
+    // A slider on the mixer's fader pictures 137/138: a 118-pixel track and
+    // a 26-pixel thumb, so the thumb travels 92 rows.
+    void createSlider(CMSlider& slider)
+    {
+        ASSERT_TRUE(slider.LoadPicture(PictureModule::corvane(), 137, 138));
+        create(slider, 190);
     }
 
     CommandRecorder parent;
 };
 
-TEST_F(KnobTest, ConstructionShowsMiddleFrameOfDefaultStrip)
+using KnobTest = ValueControlTest;
+using SliderTest = ValueControlTest;
+
+TEST_F(KnobTest, DefaultStripRangeCheckAndEveryCallNotifies)
 {
     CKnob knob(0, 100);
-    createKnob(knob);
+    // A missing picture or a frame count that does not fit keeps the strip.
+    EXPECT_FALSE(knob.LoadPicture(PictureModule::corvane(), 99999, 10));
+    EXPECT_FALSE(knob.LoadPicture(PictureModule::corvane(), 134, 0));
+    create(knob, 170);
     EXPECT_EQ(knob.frameCount(), 45);
     EXPECT_EQ(knob.currentFrame(), 23);
-    // trunc(22 / 45 * 100)
-    EXPECT_EQ(knob.getvalue(), 48);
-    // The window takes one picture's size.
+    EXPECT_EQ(knob.getvalue(), 48); // trunc(22 / 45 * 100)
     EXPECT_EQ(knob.size(), QSize(24, 24));
-    EXPECT_TRUE(parent.commands.empty());
-}
 
-TEST_F(KnobTest, ValueOutsideRangeChangesNothingAndSendsNothing)
-{
-    CKnob knob(0, 100);
-    createKnob(knob);
+    // Outside the range: nothing changes, nothing is sent.
     knob.setvalue(101);
     knob.setvalue(-1);
     EXPECT_EQ(knob.getvalue(), 48);
     EXPECT_EQ(knob.currentFrame(), 23);
     EXPECT_TRUE(parent.commands.empty());
-}
 
-TEST_F(KnobTest, SetValueKeepsTheValueShowsItsFrameAndEveryCallNotifies)
-{
-    CKnob knob(0, 100);
-    createKnob(knob);
-    // 37 falls in frame 37 * 45 / 100 + 1 = 17 (which a turn would read as
-    // trunc(16 / 45 * 100) = 35); the value set stays 37.
+    // Setting the current value again still notifies; the handler already
+    // reads the value set.
     knob.setvalue(37);
-    EXPECT_EQ(knob.currentFrame(), 17);
-    EXPECT_EQ(knob.getvalue(), 37);
-    knob.setvalue(100);
-    EXPECT_EQ(knob.currentFrame(), 45);
-    EXPECT_EQ(knob.getvalue(), 100);
-    knob.setvalue(0);
-    EXPECT_EQ(knob.currentFrame(), 1);
-    EXPECT_EQ(knob.getvalue(), 0);
-    // Setting the current value again still notifies.
-    knob.setvalue(0);
-    ASSERT_EQ(parent.commands.size(), 4u);
+    knob.setvalue(37);
+    ASSERT_EQ(parent.commands.size(), 2u);
     EXPECT_EQ(parent.commands[0].commandId, 170);
     EXPECT_EQ(parent.commands[0].notifyHandle, &parent);
-    // The handler already reads the value set.
     EXPECT_EQ(parent.commands[0].valueSeen, 37);
+
+    // A maximum not above the minimum is ignored.
+    knob.setmaxvalue(0);
+    knob.setmaxvalue(-5);
+    EXPECT_EQ(knob.getmaxvalue(), 100);
+    knob.setmaxvalue(1);
+    EXPECT_EQ(knob.getmaxvalue(), 1);
 }
 
-// The knobs of the mixer (and the library default): every value set by code
-// reads back exactly, on the frame it falls in; a turn from there moves whole
-// frames and reads the value of the frame it reaches.
+// The knobs of the mixer and the equaliser (and the library default): every
+// value set by code reads back exactly, on the frame it falls in; a turn
+// moves whole frames and reads trunc((frame - 1) / frames * span + min),
+// truncated toward zero (the -15..15 knob's second frame reads -14).
 TEST_F(KnobTest, EveryValueSetByCodeReadsBackExactly)
 {
     struct Configuration
@@ -94,13 +91,16 @@ TEST_F(KnobTest, EveryValueSetByCodeReadsBackExactly)
     {
         SCOPED_TRACE(configuration.maximum);
         SCOPED_TRACE(configuration.frames);
-        CKnob knob(configuration.minimum, configuration.maximum);
+        // The range set afterwards, as the mixer sets its equaliser and pan knobs.
+        CKnob knob(0, 1);
+        knob.setminvalue(configuration.minimum);
+        knob.setmaxvalue(configuration.maximum);
         if (configuration.picture != 0)
         {
             ASSERT_TRUE(knob.LoadPicture(PictureModule::corvane(), configuration.picture,
                                          configuration.frames));
         }
-        createKnob(knob);
+        create(knob, 170);
         knob.m_nStep = 1;
         const int span = configuration.maximum - configuration.minimum;
         for (int value = configuration.minimum; value <= configuration.maximum; ++value)
@@ -112,57 +112,30 @@ TEST_F(KnobTest, EveryValueSetByCodeReadsBackExactly)
                          configuration.frames);
             ASSERT_EQ(knob.currentFrame(), frame) << value;
         }
-        // A turn up from the middle frame reads the next frame's value.
-        knob.setvalue(configuration.minimum + span / 2);
-        const int frame = knob.currentFrame();
-        turnWheel(&knob, 120);
-        EXPECT_EQ(knob.currentFrame(), frame + 1);
-        EXPECT_EQ(knob.getvalue(),
-                  static_cast<int>(static_cast<double>(frame) / configuration.frames * span +
-                                   configuration.minimum));
+        // A turn up from the first and from the middle frame.
+        for (const int value : {configuration.minimum, configuration.minimum + span / 2})
+        {
+            knob.setvalue(value);
+            const int frame = knob.currentFrame();
+            turnWheel(&knob, 120);
+            EXPECT_EQ(knob.currentFrame(), frame + 1);
+            EXPECT_EQ(knob.getvalue(),
+                      static_cast<int>(static_cast<double>(frame) / configuration.frames * span +
+                                       configuration.minimum));
+        }
     }
 }
 
-TEST_F(KnobTest, EqualiserKnobCentresAtFrame34AndTruncatesTowardZero)
-{
-    CKnob knob(-30, 30);
-    knob.setminvalue(-15);
-    knob.setmaxvalue(15);
-    ASSERT_TRUE(knob.LoadPicture(PictureModule::corvane(), 134, 66));
-    createKnob(knob);
-    knob.setvalue(0);
-    EXPECT_EQ(knob.currentFrame(), 34);
-    EXPECT_EQ(knob.getvalue(), 0);
-    knob.setvalue(-15);
-    EXPECT_EQ(knob.currentFrame(), 1);
-    knob.m_nStep = 1;
-    turnWheel(&knob, 120);
-    EXPECT_EQ(knob.currentFrame(), 2);
-    // trunc(1 / 66 * 30 - 15) = trunc(-14.55)
-    EXPECT_EQ(knob.getvalue(), -14);
-}
-
-TEST_F(KnobTest, MaximumNotAboveMinimumIsIgnored)
-{
-    CKnob knob(10, 20);
-    knob.setmaxvalue(10);
-    EXPECT_EQ(knob.getmaxvalue(), 20);
-    knob.setmaxvalue(5);
-    EXPECT_EQ(knob.getmaxvalue(), 20);
-    knob.setmaxvalue(11);
-    EXPECT_EQ(knob.getmaxvalue(), 11);
-}
-
-TEST_F(KnobTest, DragRightOneEventMovesTwoFramesAndNotifiesOnce)
+TEST_F(KnobTest, MouseAndWheelStepByDirectionOnly)
 {
     CKnob knob(0, 100);
-    createKnob(knob);
+    create(knob, 170);
+    // One drag event right: two frames, one notification.
     pressLeft(&knob, QPoint(10, 10));
     dragLeft(&knob, QPoint(11, 10));
     EXPECT_EQ(knob.currentFrame(), 25);
     ASSERT_EQ(parent.commands.size(), 1u);
-    // trunc(24 / 45 * 100)
-    EXPECT_EQ(parent.commands[0].valueSeen, 53);
+    EXPECT_EQ(parent.commands[0].valueSeen, 53); // trunc(24 / 45 * 100)
     // Only the direction counts, not the distance; no horizontal motion, no step.
     dragLeft(&knob, QPoint(3, 10));
     EXPECT_EQ(knob.currentFrame(), 23);
@@ -170,13 +143,8 @@ TEST_F(KnobTest, DragRightOneEventMovesTwoFramesAndNotifiesOnce)
     EXPECT_EQ(knob.currentFrame(), 23);
     EXPECT_EQ(parent.commands.size(), 2u);
     releaseLeft(&knob, QPoint(3, 30));
-}
 
-TEST_F(KnobTest, WheelStepsAndIsPassedOn)
-{
-    CKnob knob(0, 100);
-    createKnob(knob);
-    // Left unaccepted, so the application passes a real wheel on to the rack.
+    // The wheel is left unaccepted, so a real wheel passes on to the rack.
     EXPECT_FALSE(turnWheel(&knob, -120));
     EXPECT_EQ(knob.currentFrame(), 21);
     // A double-click does not reset the knob.
@@ -184,89 +152,9 @@ TEST_F(KnobTest, WheelStepsAndIsPassedOn)
     EXPECT_EQ(knob.currentFrame(), 21);
 }
 
-TEST_F(KnobTest, MissingPictureKeepsTheOldStrip)
-{
-    CKnob knob(0, 100);
-    EXPECT_FALSE(knob.LoadPicture(PictureModule::corvane(), 99999, 10));
-    EXPECT_FALSE(knob.LoadPicture(PictureModule::corvane(), 134, 0));
-    EXPECT_EQ(knob.frameCount(), 45);
-}
-
-class SliderTest : public ::testing::Test
-{
-protected:
-    void SetUp() override { testApplication(); }
-
-    void createSlider(CMSlider& slider)
-    {
-        ASSERT_TRUE(slider.LoadPicture(PictureModule::corvane(), 137, 138));
-        slider.create(&parent, QRect(10, 10, 1, 1), 190);
-        slider.setparentwnd(&parent);
-        parent.readValue = [&slider] { return slider.getvalue(); };
-    }
-
-    CommandRecorder parent;
-};
-
-TEST_F(SliderTest, ClickBelowTheThumbMovesItDownFivePixels)
-{
-    CMSlider slider(110, 0);
-    createSlider(slider);
-    const int travel = 118 - 26; // track height - thumb height of pictures 137/138
-    EXPECT_EQ(slider.size(), QSize(24, 118));
-    EXPECT_EQ(slider.getvalue(), 110);
-    EXPECT_EQ(slider.thumbY(), 0);
-    pressLeft(&slider, QPoint(12, 60));
-    EXPECT_EQ(slider.thumbY(), 5);
-    ASSERT_EQ(parent.commands.size(), 1u);
-    EXPECT_EQ(parent.commands[0].valueSeen, 110 * (travel - 5) / travel);
-    EXPECT_FALSE(slider.thumbPressed());
-    releaseLeft(&slider, QPoint(12, 60));
-}
-
-TEST_F(SliderTest, DragPastTheEndStopsAtTheLastPositionInside)
-{
-    CMSlider slider(110, 0);
-    createSlider(slider);
-    pressLeft(&slider, QPoint(12, 10)); // on the thumb: grab offset 10
-    EXPECT_TRUE(slider.thumbPressed());
-    dragLeft(&slider, QPoint(12, 90)); // thumb at 80
-    EXPECT_EQ(slider.thumbY(), 80);
-    dragLeft(&slider, QPoint(12, 150)); // 140 is beyond the track: ignored
-    EXPECT_EQ(slider.thumbY(), 80);
-    EXPECT_EQ(slider.getvalue(), 110 * (92 - 80) / 92);
-    EXPECT_EQ(parent.commands.size(), 1u);
-    releaseLeft(&slider, QPoint(12, 150));
-    EXPECT_FALSE(slider.thumbPressed());
-}
-
-TEST_F(SliderTest, SetValueClampsKeepsTheValueAndPlacesTheThumb)
-{
-    CMSlider slider(100, 0);
-    createSlider(slider);
-    slider.setvalue(150);
-    EXPECT_EQ(slider.thumbY(), 0);
-    EXPECT_EQ(slider.getvalue(), 100);
-    slider.setvalue(-3);
-    EXPECT_EQ(slider.thumbY(), 92);
-    EXPECT_EQ(slider.getvalue(), 0);
-    // y = trunc(92 * 63 / 100) = 57; the value stays 37 (pixel row 57 alone
-    // would read trunc(100 * 35 / 92) = 38).
-    slider.setvalue(37);
-    EXPECT_EQ(slider.thumbY(), 57);
-    EXPECT_EQ(slider.getvalue(), 37);
-    EXPECT_EQ(parent.commands.size(), 3u);
-    EXPECT_EQ(parent.commands[2].valueSeen, 37);
-    // A new range moves the thumb to where the value now lies, silently.
-    slider.setmaxvalue(74);
-    EXPECT_EQ(slider.thumbY(), 46);
-    EXPECT_EQ(slider.getvalue(), 37);
-    EXPECT_EQ(parent.commands.size(), 3u);
-}
-
-// The mixer's faders (0..110) and masters (0..100) on their pictures: a
-// value set by code reads back exactly, whatever the 92-pixel travel, and
-// steps of 5 add up exactly.
+// The mixer's faders (0..110) and masters (0..100): a value set by code is
+// clamped, reads back exactly whatever the 92-pixel travel, places the thumb
+// at trunc(92 * (max - value) / max) and notifies.
 TEST_F(SliderTest, EveryValueSetByCodeReadsBackExactly)
 {
     for (const int maximum : {110, 100})
@@ -279,30 +167,60 @@ TEST_F(SliderTest, EveryValueSetByCodeReadsBackExactly)
             slider.setvalue(value);
             ASSERT_EQ(slider.getvalue(), value);
             ASSERT_EQ(slider.thumbY(), 92 * (maximum - value) / maximum) << value;
+            ASSERT_EQ(parent.commands.back().valueSeen, value);
         }
-        slider.setvalue(0);
-        for (int step = 0; step < 20; ++step)
-            slider.setvalue(slider.getvalue() + 5);
-        EXPECT_EQ(slider.getvalue(), 100);
+        slider.setvalue(maximum + 40);
+        EXPECT_EQ(slider.getvalue(), maximum);
+        EXPECT_EQ(slider.thumbY(), 0);
+        slider.setvalue(-3);
+        EXPECT_EQ(slider.getvalue(), 0);
+        EXPECT_EQ(slider.thumbY(), 92);
+        EXPECT_EQ(parent.commands.size(), size_t(maximum + 3));
+        parent.commands.clear();
     }
+    // A new range moves the thumb to where the value now lies, silently.
+    CMSlider slider(100, 0);
+    createSlider(slider);
+    slider.setvalue(37);
+    slider.setmaxvalue(74);
+    EXPECT_EQ(slider.thumbY(), 46);
+    EXPECT_EQ(slider.getvalue(), 37);
+    EXPECT_EQ(parent.commands.size(), 1u);
 }
 
-TEST_F(SliderTest, DragMapsThumbRowsToValues)
+// A click beside the thumb moves it 5 pixels; a drag maps thumb rows to
+// values, value = trunc(110 * (92 - row) / 92), and a row beyond the track is
+// ignored, leaving the thumb at its last accepted row.
+TEST_F(SliderTest, ClickAndDragMapThumbRowsToValuesAndStopAtTheEnds)
 {
     CMSlider slider(110, 0);
     createSlider(slider);
+    EXPECT_EQ(slider.size(), QSize(24, 118));
+    EXPECT_EQ(slider.getvalue(), 110);
+    pressLeft(&slider, QPoint(12, 60)); // below the thumb at row 0
+    EXPECT_EQ(slider.thumbY(), 5);
+    ASSERT_EQ(parent.commands.size(), 1u);
+    EXPECT_EQ(parent.commands[0].valueSeen, 110 * (92 - 5) / 92);
+    EXPECT_FALSE(slider.thumbPressed());
+    releaseLeft(&slider, QPoint(12, 60));
+
     slider.setvalue(73); // thumb at trunc(92 * 37 / 110) = 30
     ASSERT_EQ(slider.thumbY(), 30);
     pressLeft(&slider, QPoint(12, 35)); // on the thumb: grab offset 5
-    // value = trunc(110 * (92 - row) / 92)
-    for (const auto& [row, value] : {std::pair{30, 74}, {0, 110}, {46, 55}, {91, 1}, {92, 0}})
+    EXPECT_TRUE(slider.thumbPressed());
+    const std::tuple<int, int, int> drags[] = {{30, 30, 74},  {0, 0, 110},  {46, 46, 55},
+                                               {91, 91, 1},   {92, 92, 0},  {80, 80, 14},
+                                               {140, 80, 14}, {-20, 80, 14}};
+    for (const auto& [row, shownRow, value] : drags)
     {
         dragLeft(&slider, QPoint(12, row + 5));
-        EXPECT_EQ(slider.thumbY(), row);
+        EXPECT_EQ(slider.thumbY(), shownRow) << row;
         EXPECT_EQ(slider.getvalue(), value) << row;
         EXPECT_EQ(parent.commands.back().valueSeen, value);
     }
+    EXPECT_EQ(parent.commands.size(), 8u);
     releaseLeft(&slider, QPoint(12, 97));
+    EXPECT_FALSE(slider.thumbPressed());
 }
 
 } // namespace

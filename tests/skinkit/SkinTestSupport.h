@@ -1,7 +1,8 @@
 #pragma once
 
-// Shared helpers of the control tests: the application object, a parent that
-// records every command it receives, and synthetic mouse and wheel events.
+// Shared helpers of the control tests: a parent that records every command it
+// receives, and synthetic mouse and wheel events. The test kit's header makes
+// the application before any fixture.
 
 #include "skinkit/CommandReceiver.h"
 #include "support/RackTest.h"
@@ -16,11 +17,6 @@
 
 #include <functional>
 #include <vector>
-
-inline QApplication& testApplication()
-{
-    return testkit::application();
-}
 
 struct RecordedCommand
 {

@@ -8,32 +8,27 @@
 namespace
 {
 
+// Status in the low byte, then the data bytes; data are 7-bit whatever a
+// device sends.
 TEST(ShortMessage, DecodesStatusChannelAndDataBytes)
 {
-    // Note on, channel 4 (index 3), middle C, velocity 100.
-    const midi::CShortMsg noteOn(0x00643C93, 1234);
-    EXPECT_EQ(noteOn.GetCommand(), 0x90);
-    EXPECT_EQ(noteOn.GetChannel(), 3);
-    EXPECT_EQ(noteOn.GetData1(), 60);
-    EXPECT_EQ(noteOn.GetData2(), 100);
-    EXPECT_EQ(noteOn.GetTimeStamp(), 1234u);
-
-    const midi::CShortMsg controlChange(midi::CShortMsg::Pack(0xBF, 7, 127), 0);
-    EXPECT_EQ(controlChange.GetCommand(), 0xB0);
-    EXPECT_EQ(controlChange.GetChannel(), 15);
-    EXPECT_EQ(controlChange.GetData1(), 7);
-    EXPECT_EQ(controlChange.GetData2(), 127);
-
-    // Program change carries one data byte; the second reads as 0.
-    const midi::CShortMsg programChange(midi::CShortMsg::Pack(0xC0, 42, 0), 0);
-    EXPECT_EQ(programChange.GetCommand(), 0xC0);
-    EXPECT_EQ(programChange.GetData1(), 42);
-    EXPECT_EQ(programChange.GetData2(), 0);
-
-    // Data bytes are 7-bit whatever a device sends.
-    const midi::CShortMsg sloppy(midi::CShortMsg::Pack(0xB0, 0xFF, 0x80), 0);
-    EXPECT_EQ(sloppy.GetData1(), 0x7F);
-    EXPECT_EQ(sloppy.GetData2(), 0x00);
+    struct Case
+    {
+        std::uint32_t packed;
+        int command, channel, data1, data2;
+    };
+    for (const Case& message : {Case{0x00643C93, 0x90, 3, 60, 100}, // note on, middle C
+                                Case{midi::CShortMsg::Pack(0xBF, 7, 127), 0xB0, 15, 7, 127},
+                                Case{midi::CShortMsg::Pack(0xC0, 42, 0), 0xC0, 0, 42, 0},
+                                Case{midi::CShortMsg::Pack(0xB0, 0xFF, 0x80), 0xB0, 0, 0x7F, 0}})
+    {
+        const midi::CShortMsg decoded(message.packed, 1234);
+        EXPECT_EQ(decoded.GetCommand(), message.command) << message.packed;
+        EXPECT_EQ(decoded.GetChannel(), message.channel) << message.packed;
+        EXPECT_EQ(decoded.GetData1(), message.data1) << message.packed;
+        EXPECT_EQ(decoded.GetData2(), message.data2) << message.packed;
+        EXPECT_EQ(decoded.GetTimeStamp(), 1234u);
+    }
 }
 
 TEST(MidiInput, MissingDevicesAreCleanFailuresNotCrashes)

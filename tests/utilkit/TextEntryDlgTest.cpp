@@ -2,50 +2,44 @@
 #include "support/RackTest.h"
 
 #include <QApplication>
-#include <QDialogButtonBox>
 #include <QInputDialog>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QTimer>
 #include <gtest/gtest.h>
 
 namespace
 {
 
-// Answers the prompt that is about to open: types text and confirms or cancels.
-void answerPrompt(const QString& text, bool confirm, QString* seenInitial)
+// Answers the prompt that is about to open: types text and confirms or
+// cancels; returns the text the prompt opened with.
+QString answerPrompt(CTextEntryDlg& prompt, const QString& initial, const QString& typed,
+                     bool confirm, int& result)
 {
+    QString seenInitial;
     QTimer::singleShot(0,
-                       [=]
+                       [&]
                        {
                            auto* dialog =
                                qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
                            ASSERT_NE(dialog, nullptr);
-                           *seenInitial = dialog->textValue();
-                           dialog->setTextValue(text);
-                           if (confirm)
-                               dialog->accept();
-                           else
-                               dialog->reject();
+                           seenInitial = dialog->textValue();
+                           dialog->setTextValue(typed);
+                           confirm ? dialog->accept() : dialog->reject();
                        });
+    result =
+        prompt.Show(nullptr, "Corvane - VSTi", "Please input your preset name:", initial, false);
+    return seenInitial;
 }
 
 TEST(TextEntryDlg, ReturnsOneAndTheTextOnlyWhenConfirmed)
 {
-    testkit::application();
-
     CTextEntryDlg prompt;
-    QString initial;
-    answerPrompt("Warm Pad", true, &initial);
-    EXPECT_EQ(
-        prompt.Show(nullptr, "Corvane - VSTi", "Please input your preset name:", "Preset 3", false),
-        1);
-    EXPECT_EQ(initial, "Preset 3");
+    int result = -1;
+    EXPECT_EQ(answerPrompt(prompt, "Preset 3", "Warm Pad", true, result), "Preset 3");
+    EXPECT_EQ(result, 1);
     EXPECT_EQ(prompt.GetText(), "Warm Pad");
 
-    answerPrompt("Discarded", false, &initial);
-    EXPECT_EQ(prompt.Show(nullptr, "Corvane - VSTi", "Please input your preset name:", "x", false),
-              0);
+    answerPrompt(prompt, "x", "Discarded", false, result);
+    EXPECT_EQ(result, 0);
     EXPECT_EQ(prompt.GetText(), "Warm Pad") << "a cancelled prompt keeps the last text";
 }
 
