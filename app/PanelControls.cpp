@@ -14,6 +14,7 @@
 #include <QRect>
 
 #include <algorithm>
+#include <type_traits>
 
 namespace panel_controls
 {
@@ -67,10 +68,16 @@ void createControls(QWidget& panel, std::span<const panel::PanelControl> rows,
         std::visit(
             [&](auto* control)
             {
-                control->create(&panel, rectOf(row), row.commandId);
+                using Control = std::remove_pointer_t<decltype(control)>;
+                QRect place = rectOf(row);
+                // A selector adds its 2-pixel border to the width it is
+                // given; it fills its printed recess exactly.
+                if constexpr (std::is_same_v<Control, CMCombo>)
+                    place.setWidth(place.width() - 2);
+                control->create(&panel, place, row.commandId);
                 if (row.pictureId != 0)
                     loadPicture(*control, row, pictures);
-                if constexpr (Notifying<std::remove_pointer_t<decltype(control)>>)
+                if constexpr (Notifying<Control>)
                     control->setparentwnd(&panel);
             },
             controls[index]);

@@ -65,10 +65,6 @@ void CMP3Rack::CreateControls()
     CORVANE_ASSERT_GUI_THREAD();
     panel_controls::createControls(*this, mp3_layout::skinnedControls, controlRefs());
 
-    // The selector adds its 2-pixel border to the width it is given; the
-    // playlist's fills its printed recess exactly.
-    m_playlist.resize(mp3_layout::selectorWidth, m_playlist.height());
-
     m_minutes.setnumblank(mp3_layout::minutesPlaces);
     m_minutes.setmaxvalue(kLargestDisplayValue);
     m_minutes.setvalue(0);

@@ -28,6 +28,11 @@ void expectControlsOnTheirRows(std::span<const panel::PanelControl> rows,
         EXPECT_EQ(control->childId(), row.commandId);
         EXPECT_GT(control->width(), 0);
         EXPECT_GT(control->height(), 0);
+        // A selector fills its printed recess exactly (its border included).
+        if (std::holds_alternative<CMCombo*>(controls[index]))
+        {
+            EXPECT_EQ(control->width(), row.footprint.width);
+        }
     }
 }
 
