@@ -19,7 +19,7 @@ struct MixerChannelControls
     std::atomic<int> source{0};
     std::atomic<int> gainDb{0};
     // High, mid and low band, in dB. Change them only through
-    // MixerEngine::SetEqualiserGain, which also recomputes the filter.
+    // MixerEngine::setEqualiserGain, which also recomputes the filter.
     std::array<std::atomic<int>, 3> equaliserGainDb{};
     // Only channels 1 and 2 have a compressor switch.
     std::atomic<bool> compressorOn{false};
