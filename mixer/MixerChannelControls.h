@@ -4,8 +4,9 @@
 // as the panel's controls show them. Defaults are the controls' values on a
 // first start without settings.
 //
-// Threads: written on the GUI thread (from the panel's controls, the settings
-// and the remote setters), read by the audio thread once per block. Every
+// Threads: written on the GUI thread (from the panel's controls, which the
+// settings and the remote setters move), read by the audio thread once per
+// block. Every
 // member is an atomic, so a change lands whole and takes effect from the next
 // block.
 

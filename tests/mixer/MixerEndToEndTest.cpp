@@ -40,42 +40,39 @@ std::vector<float> sine(double frequency, double amplitude)
     return samples;
 }
 
-// A 4-channel float WAV file; channel c of frame f at interleaved[f * 4 + c].
-bool writeWav(const std::string& path, const std::vector<float>& interleaved)
+// The device's 4-channel input file: a tone on input 1, the rest silent.
+bool writeInputFile(const std::string& path, const std::vector<float>& inputOne)
 {
+    std::vector<float> interleaved(inputOne.size() * kDeviceChannels, 0.0f);
+    for (size_t frame = 0; frame < inputOne.size(); ++frame)
+        interleaved[frame * kDeviceChannels] = inputOne[frame];
     SF_INFO info{0, kRate, kDeviceChannels, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 0, 0};
     SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-    if (file == nullptr)
-        return false;
-    const sf_count_t frames = static_cast<sf_count_t>(interleaved.size() / kDeviceChannels);
-    const bool written = sf_writef_float(file, interleaved.data(), frames) == frames;
+    const sf_count_t frames = static_cast<sf_count_t>(inputOne.size());
+    const bool written =
+        file != nullptr && sf_writef_float(file, interleaved.data(), frames) == frames;
     sf_close(file);
     return written;
 }
 
-std::vector<std::vector<float>> readWav(const std::string& path)
+// The device's output file, one vector per channel.
+std::vector<std::vector<float>> readOutputFile(const std::string& path)
 {
     SF_INFO info{};
     SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
-    if (file == nullptr)
-        return {};
-    std::vector<float> interleaved(static_cast<size_t>(info.frames * info.channels));
-    sf_readf_float(file, interleaved.data(), info.frames);
-    sf_close(file);
     std::vector<std::vector<float>> channels(static_cast<size_t>(info.channels));
-    for (size_t index = 0; index < interleaved.size(); ++index)
-        channels[index % channels.size()].push_back(interleaved[index]);
+    std::vector<float> frame(channels.size());
+    while (file != nullptr && sf_readf_float(file, frame.data(), 1) == 1)
+        for (size_t channel = 0; channel < channels.size(); ++channel)
+            channels[channel].push_back(frame[channel]);
+    sf_close(file);
     return channels;
 }
 
 TEST_F(MixerEndToEndTest, DeviceInputAndSourceReachTheirOutputsAtPitchAndLevel)
 {
     testkit::TemporaryFolder folder;
-    const std::vector<float> inputTone = sine(1000.0, 0.25);
-    std::vector<float> deviceInput(kToneFrames * kDeviceChannels, 0.0f);
-    for (long frame = 0; frame < kToneFrames; ++frame)
-        deviceInput[frame * kDeviceChannels] = inputTone[frame];
-    ASSERT_TRUE(writeWav(folder.path("input.wav"), deviceInput));
+    ASSERT_TRUE(writeInputFile(folder.path("input.wav"), sine(1000.0, 0.25)));
     setenv("CORVANE_VIRTUAL_FAST", "1", 1);
     setenv("CORVANE_VIRTUAL_BLOCK_SIZE", "256", 1);
     setenv("CORVANE_VIRTUAL_INPUT_FILE", folder.path("input.wav").c_str(), 1);
@@ -107,7 +104,7 @@ TEST_F(MixerEndToEndTest, DeviceInputAndSourceReachTheirOutputsAtPitchAndLevel)
     EXPECT_EQ(realtime_trap::allocations() + realtime_trap::deallocations(), 0u);
     EXPECT_EQ(realtime_trap::blockingLocks(), 0u);
 
-    const std::vector<std::vector<float>> outputs = readWav(folder.path("output.wav"));
+    const std::vector<std::vector<float>> outputs = readOutputFile(folder.path("output.wav"));
     ASSERT_EQ(outputs.size(), static_cast<size_t>(kDeviceChannels));
     for (const auto& [output, frequency, level] :
          {std::tuple{0, 1000.0, 0.25}, {1, 660.0, 0.5 * chain.outputGain()}})

@@ -27,16 +27,6 @@ namespace
 
 constexpr long kBlockFrames = 256;
 
-// 6000 Hz (the high band's centre) at 48 kHz: 8 samples a cycle, starting
-// on a crest so the equaliser's gate is open from the first sample.
-std::vector<float> highBandTone(long frames)
-{
-    std::vector<float> samples(static_cast<size_t>(frames));
-    for (long frame = 0; frame < frames; ++frame)
-        samples[frame] = 0.1f * static_cast<float>(std::cos(std::numbers::pi * frame / 4.0));
-    return samples;
-}
-
 class MixerEngineTest : public ::testing::Test
 {
 protected:
@@ -179,23 +169,37 @@ TEST_F(MixerEngineTest, MonoAndStereoChannelsFollowThePanFaderAndTrimLaws)
     EXPECT_NEAR(meters.latest[2], 20.0 * std::log10(0.375), 1e-4);
 }
 
-TEST_F(MixerEngineTest, ChannelTwoNeverTakesChannelOnesInput)
+// Channel 2 never takes channel 1's input; channels 6 and 7 step aside for
+// their left neighbour's source, and only for it; a mono channel on an input
+// the device lacks is silent. A channel that does not run gets no reading.
+TEST_F(MixerEngineTest, ChannelsStepAsideForTheirNeighboursInputOrSource)
 {
     unityMonoChannelOne();
     channel(2).source = 1;
     channel(2).fader = 100;
+    for (int number = 5; number <= 7; ++number)
+    {
+        channel(number).source = MixerSourceTable::CdPlayer;
+        channel(number).fader = 100;
+        channel(number).toOutputPairOne = false;
+        channel(number).toOutputPairTwo = true;
+    }
+    controls().masterLevel[2] = 100;
     runBlock();
-    // Only channel 1 carries input 1 (not doubled); channel 2 gets no reading.
-    EXPECT_EQ(outputs[0][3], inputs[0][3]);
-    EXPECT_EQ(meters.count[0], 1u);
-    EXPECT_EQ(meters.count[1], 0u);
+    EXPECT_EQ(outputs[0][3], inputs[0][3]) << "input 1 once, not doubled";
+    EXPECT_FLOAT_EQ(outputs[2][0], 0.3f) << "the CD player once, through channel 5";
+    EXPECT_EQ(meters.count, (std::array<unsigned, 11>{1, 0, 0, 0, 1, 0, 0, 1, 1, 1, 1}));
 
+    // Channel 7 is compared only with channel 6: with 6 on the loop player
+    // it runs, on channel 5's pull.
     channel(2).source = 2;
+    channel(6).source = MixerSourceTable::LoopPlayer;
     runBlock();
     EXPECT_FLOAT_EQ(outputs[0][3], inputs[0][3] + inputs[1][3]);
-    EXPECT_EQ(meters.count[1], 1u);
+    EXPECT_FLOAT_EQ(outputs[2][0], 0.3f - 0.4f + 0.3f);
+    EXPECT_EQ(cd.processCalls, 2);
+    EXPECT_EQ(meters.count, (std::array<unsigned, 11>{2, 1, 0, 0, 2, 1, 1, 2, 2, 2, 2}));
 
-    // An input the device lacks silences the mono channel.
     channel(2).source = 0;
     channel(1).source = 3;
     runBlock(kBlockFrames, 4, 2);
@@ -203,70 +207,36 @@ TEST_F(MixerEngineTest, ChannelTwoNeverTakesChannelOnesInput)
     EXPECT_EQ(meters.count[0], 2u);
 }
 
-TEST_F(MixerEngineTest, OnlyNeighbouringChannelsSixAndSevenStepAsideForTheSameSource)
-{
-    // Channels 5, 6 and 7 on one source: heard once, through channel 5.
-    for (int number = 5; number <= 7; ++number)
-    {
-        channel(number).source = MixerSourceTable::CdPlayer;
-        channel(number).fader = 100;
-    }
-    controls().masterLevel[0] = 100;
-    runBlock();
-    EXPECT_EQ(cd.processCalls, 1);
-    EXPECT_FLOAT_EQ(outputs[0][0], 0.3f);
-    EXPECT_EQ(meters.count[5], 0u);
-    EXPECT_EQ(meters.count[6], 0u);
-
-    // Channel 7 is compared only with channel 6, never with channel 5: it
-    // runs, on channel 5's pull.
-    channel(6).source = MixerSourceTable::LoopPlayer;
-    runBlock();
-    EXPECT_EQ(cd.processCalls, 2);
-    EXPECT_FLOAT_EQ(outputs[0][0], 0.3f - 0.4f + 0.3f);
-    EXPECT_EQ(meters.count[6], 1u);
-}
-
 // A source plays at its own speed however many channels select it: it is
-// pulled once per block, and every channel on it carries that block.
+// pulled once per block, and every channel on it carries that very block.
 TEST_F(MixerEngineTest, ASourceOnSeveralChannelsIsPulledOncePerBlockAndRunsOnUnbroken)
 {
-    for (const int sharingChannels : {2, 3})
+    RampSource ramp;
+    engine.SetSources(&ramp, &cd, nullptr, nullptr, nullptr, nullptr, nullptr);
+    // Channel 3 on pair 1, channels 4 and 5 on pair 2; another source plays
+    // on channel 7.
+    for (int number = 3; number <= 5; ++number)
     {
-        SCOPED_TRACE(sharingChannels);
-        RampSource ramp;
-        MixerEngine mixer;
-        mixer.SetSources(&ramp, &cd, nullptr, nullptr, nullptr, nullptr, nullptr);
-        auto& state = mixer.controls();
-        // Channel 3 on pair 1; channel 4 (and 5) on pair 2, all at unity.
-        for (int index = 2; index < 2 + sharingChannels; ++index)
+        channel(number).source = MixerSourceTable::Mp3Player;
+        channel(number).fader = 100;
+        channel(number).toOutputPairOne = number == 3;
+        channel(number).toOutputPairTwo = number != 3;
+    }
+    channel(7).source = MixerSourceTable::CdPlayer;
+    channel(7).toOutputPairOne = false;
+    for (auto& master : controls().masterLevel)
+        master = 100;
+    for (int block = 0; block < 3; ++block)
+    {
+        runBlock(kBlockFrames, 4, 0);
+        EXPECT_EQ(ramp.processCalls, block + 1);
+        for (long frame = 0; frame < kBlockFrames; ++frame)
         {
-            state.channels[index].source = MixerSourceTable::Mp3Player;
-            state.channels[index].fader = 100;
-            state.channels[index].toOutputPairOne = index == 2;
-            state.channels[index].toOutputPairTwo = index != 2;
-        }
-        state.channels[6].source = MixerSourceTable::CdPlayer; // another source still plays
-        state.channels[6].toOutputPairOne = false;
-        for (auto& master : state.masterLevel)
-            master = 100;
-
-        for (int block = 0; block < 3; ++block)
-        {
-            SCOPED_TRACE(block);
-            std::array<float*, 4> out{outputs[0].data(), outputs[1].data(), outputs[2].data(),
-                                      outputs[3].data()};
-            mixer.process(nullptr, out.data(), 0, 4, kBlockFrames);
-            EXPECT_EQ(ramp.processCalls, block + 1);
-            const float copies = static_cast<float>(sharingChannels - 1);
-            for (long frame = 0; frame < kBlockFrames; ++frame)
-            {
-                const float expected = static_cast<float>(block * kBlockFrames + frame + 1);
-                ASSERT_NEAR(outputs[0][frame], expected, 1e-3f) << frame;
-                ASSERT_NEAR(outputs[1][frame], -expected, 1e-3f) << frame;
-                ASSERT_EQ(outputs[2][frame], copies * outputs[0][frame]) << frame;
-                ASSERT_EQ(outputs[3][frame], copies * outputs[1][frame]) << frame;
-            }
+            const float expected = static_cast<float>(block * kBlockFrames + frame + 1);
+            ASSERT_NEAR(outputs[0][frame], expected, 1e-3f) << block << " " << frame;
+            ASSERT_NEAR(outputs[1][frame], -expected, 1e-3f) << block << " " << frame;
+            ASSERT_EQ(outputs[2][frame], 2.0f * outputs[0][frame]) << block << " " << frame;
+            ASSERT_EQ(outputs[3][frame], 2.0f * outputs[1][frame]) << block << " " << frame;
         }
     }
 }
@@ -299,7 +269,9 @@ TEST_F(MixerEngineTest, SelectorsMarkUnitsRoutedAndUnrouted)
     EXPECT_FALSE(effect.m_bRouted);
 }
 
-TEST_F(MixerEngineTest, SendsReachTheEffectAndReturnsComeBack)
+// Sends go through the effect and come back as returns; the record feed
+// takes a pair with its returns, before the master levels.
+TEST_F(MixerEngineTest, SendsReturnsAndTheRecordFeed)
 {
     unityMonoChannelOne();
     fillInput(0, 0.4f);
@@ -312,44 +284,34 @@ TEST_F(MixerEngineTest, SendsReachTheEffectAndReturnsComeBack)
     EXPECT_FLOAT_EQ(outputs[0][9], 0.2f);
     EXPECT_FLOAT_EQ(outputs[1][9], 0.2f);
 
-    // Post-fader send follows the fader; return 2 to pair 2 only.
+    // The post-fader send follows the fader; the channel and return 2 go to
+    // pair 2 only, which is recorded as mixed and then halved by master 3.
     channel(1).preFaderSend = 0;
     channel(1).fader = 100;
     channel(1).toOutputPairOne = false;
+    channel(1).toOutputPairTwo = true;
     controls().returnLevel[0] = 0;
     controls().returnLevel[1] = 100;
     controls().returnToOutputPairOne[1] = false;
     controls().returnToOutputPairTwo[1] = true;
-    controls().masterLevel[2] = 100;
+    controls().masterLevel[2] = 50;
     controls().masterLevel[3] = 100;
-    runBlock();
-    EXPECT_EQ(outputs[0][9], 0.0f);
-    EXPECT_FLOAT_EQ(outputs[2][9], 0.2f);
-    EXPECT_FLOAT_EQ(outputs[3][9], 0.2f);
-}
-
-TEST_F(MixerEngineTest, RecordFeedTakesThePairsBeforeTheMasters)
-{
-    channel(1).source = 1;
-    channel(1).fader = 100;
-    channel(1).toOutputPairOne = false;
-    channel(1).toOutputPairTwo = true;
-    fillInput(0, 0.6f);
-    controls().masterLevel[2] = 50; // the feed must not depend on it
     controls().recordLevel = 100;
     controls().recordFromOutputPairTwo = true;
     runBlock();
-    EXPECT_EQ(recorder.processCalls, 1);
+    EXPECT_EQ(outputs[0][9], 0.0f);
+    EXPECT_FLOAT_EQ(outputs[3][9], 0.4f + 0.2f);
+    EXPECT_NEAR(outputs[2][9], 0.6f * engine.gainLaws().fader(50), 1e-7);
+    EXPECT_EQ(recorder.processCalls, 2);
     EXPECT_FALSE(recorder.receivedOutputArray);
-    EXPECT_FLOAT_EQ(recorder.left[20], 0.6f);
-    EXPECT_FLOAT_EQ(recorder.right[20], 0.6f);
-    EXPECT_NEAR(outputs[2][20], 0.6f * engine.gainLaws().fader(50), 1e-7);
+    EXPECT_FLOAT_EQ(recorder.left[9], 0.6f);
+    EXPECT_FLOAT_EQ(recorder.right[9], 0.6f);
 
     // Both record buttons off: silence.
     controls().recordFromOutputPairTwo = false;
     runBlock();
-    EXPECT_EQ(recorder.left[20], 0.0f);
-    EXPECT_EQ(recorder.right[20], 0.0f);
+    EXPECT_EQ(recorder.left[9], 0.0f);
+    EXPECT_EQ(recorder.right[9], 0.0f);
 }
 
 TEST_F(MixerEngineTest, TwoOutputDeviceIgnoresEverythingOnPairTwo)
@@ -495,11 +457,12 @@ TEST_F(MixerEngineTest, EqualiserBandMeasuresItsKnobAndFollowsTheRunningRate)
     engine.setEqualiserGain(0, 0, 12);
     EXPECT_EQ(channel(1).equaliserGainDb[0].load(), 12);
 
-    // The tone comes out 12 dB louder: a peaking filter does not shift the
+    // 6000 Hz at 48 kHz (8 samples a cycle, starting on a crest so the gate
+    // is open) comes out 12 dB louder: a peaking filter does not shift the
     // phase at its centre, so the settled samples still hit the crests.
     const long frames = 2 * MixerEngine::kMaxFrames;
-    const std::vector<float> tone = highBandTone(frames);
-    std::copy(tone.begin(), tone.end(), inputs[0].begin());
+    for (long frame = 0; frame < frames; ++frame)
+        inputs[0][frame] = 0.1f * static_cast<float>(std::cos(std::numbers::pi * frame / 4.0));
     runBlock(frames);
     const float peak =
         *std::max_element(outputs[0].begin() + frames / 2, outputs[0].begin() + frames);
@@ -524,71 +487,29 @@ TEST_F(MixerEngineTest, EqualiserBandMeasuresItsKnobAndFollowsTheRunningRate)
     EXPECT_EQ(active.a2, expected.activeCoefficients().a2);
 }
 
-// A stereo channel's two sides are filtered apart, each exactly as a mono
-// channel with the same band: identical sides come out identical to the mono
-// channel, and a tone on the left alone leaves the right side silent.
-TEST_F(MixerEngineTest, StereoChannelEqualisesEachSideLikeAMonoChannel)
-{
-    const long frames = 2 * MixerEngine::kMaxFrames;
-    const std::vector<float> tone = highBandTone(frames);
-    const std::vector<float> silence(frames, 0.0f);
-    engine.prepare(48000.0);
-    // Channel 1 (mono, on the tone) to pair 2; channel 3 (stereo) to pair 1.
-    channel(1).source = 1;
-    channel(1).toOutputPairOne = false;
-    channel(1).toOutputPairTwo = true;
-    channel(3).source = MixerSourceTable::Mp3Player;
-    for (const int number : {1, 3})
-    {
-        channel(number).fader = 100;
-        engine.setEqualiserGain(number - 1, 0, 15);
-    }
-    for (auto& master : controls().masterLevel)
-        master = 100;
-
-    for (const std::vector<float>* right : {&tone, &silence})
-    {
-        SCOPED_TRACE(right == &tone ? "identical sides" : "left only");
-        SequenceSource source(tone, *right);
-        engine.SetSources(&source, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
-        // Both sides start from rest (the right side's memory is cleared too).
-        engine.reset();
-        std::array<float*, 1> in{const_cast<float*>(tone.data())};
-        std::array<float*, 4> out{outputs[0].data(), outputs[1].data(), outputs[2].data(),
-                                  outputs[3].data()};
-        engine.process(in.data(), out.data(), 1, 4, frames);
-        const std::vector<float> mono(outputs[2].begin(), outputs[2].begin() + frames);
-        EXPECT_EQ(std::vector<float>(outputs[0].begin(), outputs[0].begin() + frames), mono);
-        EXPECT_EQ(std::vector<float>(outputs[1].begin(), outputs[1].begin() + frames),
-                  right == &tone ? mono : silence);
-    }
-}
-
 // Channels share the processor's lanes (two mono channels in one pair, a
 // stereo channel's two sides in one pair, four stereo channels in four lanes
-// per side) and must come out bit for bit as the plain one-chain-per-side
-// path makes them, including frames where one channel's gate is closed.
+// per side) and must come out bit for bit as the plain path makes them: one
+// chain per side with its own memory (a stereo side never carries the other
+// side's signal), including frames where one channel's gate is closed, and
+// again from rest after a reset.
 TEST_F(MixerEngineTest, EqualiserLanesMatchThePlainChainsBitForBit)
 {
     const long frames = 4 * kBlockFrames;
     std::mt19937 generator(5);
     std::uniform_real_distribution<float> noise(-0.5f, 0.5f);
-    // Mono channels 1 and 2, then stereo channels 3.. (left, right); channel
-    // 1 and channel 3 start silent (their gates closed), the others at once.
-    std::array<std::vector<float>, 12> sequences;
-    for (size_t index = 0; index < sequences.size(); ++index)
-    {
-        sequences[index].assign(frames, 0.0f);
-        const long firstSound = index == 0 ? 70 : index == 2 || index == 3 ? 40 : 0;
-        for (long frame = firstSound; frame < frames; ++frame)
-            sequences[index][frame] = noise(generator);
-    }
-    // The samples of channel index c, side s.
-    auto samplesOf = [&](int channelIndex, int side) -> const std::vector<float>&
-    {
-        return sequences[static_cast<size_t>(channelIndex < 2 ? channelIndex
-                                                              : 2 * channelIndex - 2 + side)];
-    };
+    // Channel index c, side s: mono channels 1 and 2, then the stereo
+    // channels' left and right. Channels 1 and 3 start silent (their gates
+    // closed), the others at once.
+    std::array<std::array<std::vector<float>, 2>, 7> sides;
+    for (int index = 0; index < 7; ++index)
+        for (auto& side : sides[index])
+        {
+            side.assign(frames, 0.0f);
+            const long firstSound = index == 0 ? 70 : index == 2 ? 40 : 0;
+            for (long frame = firstSound; frame < frames; ++frame)
+                side[frame] = noise(generator);
+        }
     // Each channel boosts one band, cuts another and leaves the third flat.
     auto bandGain = [](int channelIndex, int band)
     {
@@ -603,9 +524,9 @@ TEST_F(MixerEngineTest, EqualiserLanesMatchThePlainChainsBitForBit)
     for (int stereoCount = 1; stereoCount <= 5; ++stereoCount)
     {
         SCOPED_TRACE(stereoCount);
-        SequenceSource third(samplesOf(2, 0), samplesOf(2, 1)),
-            fourth(samplesOf(3, 0), samplesOf(3, 1)), fifth(samplesOf(4, 0), samplesOf(4, 1)),
-            sixth(samplesOf(5, 0), samplesOf(5, 1)), seventh(samplesOf(6, 0), samplesOf(6, 1));
+        SequenceSource third(sides[2][0], sides[2][1]), fourth(sides[3][0], sides[3][1]),
+            fifth(sides[4][0], sides[4][1]), sixth(sides[5][0], sides[5][1]),
+            seventh(sides[6][0], sides[6][1]);
         MixerEngine mixer;
         // Selector items 1..5 name MP3, CD, instrument, loop and pads.
         mixer.SetSources(&third, &fourth, &fifth, nullptr, nullptr, &sixth, &seventh);
@@ -618,16 +539,20 @@ TEST_F(MixerEngineTest, EqualiserLanesMatchThePlainChainsBitForBit)
             for (int band = 0; band < 3; ++band)
                 mixer.setEqualiserGain(index, band, bandGain(index, band));
         }
-        state.masterLevel[0] = 100;
-        state.masterLevel[1] = 100;
+        state.masterLevel[0] = state.masterLevel[1] = 100;
         std::vector<float> left(frames), right(frames);
-        for (long offset = 0; offset < frames; offset += kBlockFrames)
+        auto render = [&]
         {
-            std::array<float*, 2> in{const_cast<float*>(samplesOf(0, 0).data()) + offset,
-                                     const_cast<float*>(samplesOf(1, 0).data()) + offset};
-            std::array<float*, 2> out{left.data() + offset, right.data() + offset};
-            mixer.process(in.data(), out.data(), 2, 2, kBlockFrames);
-        }
+            for (SequenceSource* source : {&third, &fourth, &fifth, &sixth, &seventh})
+                source->position = 0;
+            for (long offset = 0; offset < frames; offset += kBlockFrames)
+            {
+                std::array<float*, 2> in{sides[0][0].data() + offset, sides[1][0].data() + offset};
+                std::array<float*, 2> out{left.data() + offset, right.data() + offset};
+                mixer.process(in.data(), out.data(), 2, 2, kBlockFrames);
+            }
+        };
+        render();
 
         // The plain path: one chain per side, on filters of its own, frame by
         // frame; the sum in channel order, as the mixer adds.
@@ -641,10 +566,9 @@ TEST_F(MixerEngineTest, EqualiserLanesMatchThePlainChainsBitForBit)
                                                      kBands[band][0], mixer.filterSampleRate(),
                                                      kBands[band][1], bandGain(index, band), false);
                 MixerEqualiserChain chain(filters.data());
-                const std::vector<float>& samples = samplesOf(index, side);
                 for (long frame = 0; frame < frames; ++frame)
                 {
-                    const float filtered = chain.filter(samples[frame]);
+                    const float filtered = chain.filter(sides[index][side][frame]);
                     if (index < 2 || side == 0)
                         expectedLeft[frame] += filtered;
                     if (index < 2 || side == 1)
@@ -653,6 +577,10 @@ TEST_F(MixerEngineTest, EqualiserLanesMatchThePlainChainsBitForBit)
             }
         EXPECT_EQ(left, expectedLeft);
         EXPECT_EQ(right, expectedRight);
+        mixer.reset();
+        render();
+        EXPECT_EQ(left, expectedLeft) << "after reset";
+        EXPECT_EQ(right, expectedRight) << "after reset";
     }
 }
 
@@ -727,27 +655,24 @@ TEST_F(MixerEngineTest, ProcessNeverAllocatesLocksOrTearsCoefficients)
 
 // A unit that logs each rate it is told, and whether any unit of the table
 // was already running at that moment.
-class RateLoggingUnit : public RackProcessor
+struct RateLoggingUnit : RackProcessor
 {
-public:
-    RateLoggingUnit(std::string name, std::vector<std::string>& log,
-                    const std::vector<RateLoggingUnit*>& everyUnit)
-        : m_name(std::move(name)), m_log(log), m_everyUnit(everyUnit)
+    RateLoggingUnit(const char* unitName, std::vector<std::string>& rateLog,
+                    const std::vector<RateLoggingUnit*>& table)
+        : name(unitName), log(rateLog), everyUnit(table)
     {
     }
     void Process(float**, float**, long, long, long) override {}
     void SetSampleRate(float rate) override
     {
         RackProcessor::SetSampleRate(rate);
-        const bool anyRunning = std::ranges::any_of(m_everyUnit, [](const RateLoggingUnit* unit)
+        const bool anyRunning = std::ranges::any_of(everyUnit, [](const RateLoggingUnit* unit)
                                                     { return unit->m_bRunning.load(); });
-        m_log.push_back(m_name + (anyRunning ? " (after a running flag)" : ""));
+        log.push_back(name + (anyRunning ? " (after a running flag)" : ""));
     }
-
-private:
-    std::string m_name;
-    std::vector<std::string>& m_log;
-    const std::vector<RateLoggingUnit*>& m_everyUnit;
+    std::string name;
+    std::vector<std::string>& log;
+    const std::vector<RateLoggingUnit*>& everyUnit;
 };
 
 TEST(MixerRoutingTest, RunningRateReachesTheSevenUnitsInOrderBeforeAnyRunningFlag)
@@ -762,24 +687,17 @@ TEST(MixerRoutingTest, RunningRateReachesTheSevenUnitsInOrderBeforeAnyRunningFla
     MixerEngine engine;
     engine.SetSources(&mp3, &cd, &vsti, &effect, &recorder, &loop, &pads);
     engine.prepare(48000.0);
-    const std::vector<std::string> expected{"effect", "recorder", "mp3", "cd",
-                                            "vsti",   "loop",     "pads"};
-    EXPECT_EQ(log, expected);
+    EXPECT_EQ(
+        log, (std::vector<std::string>{"effect", "recorder", "mp3", "cd", "vsti", "loop", "pads"}));
     for (RateLoggingUnit* unit : everyUnit)
-    {
-        EXPECT_EQ(unit->GetSampleRate(), 48000.0f);
-        EXPECT_TRUE(unit->m_bRunning);
-    }
+        EXPECT_TRUE(unit->m_bRunning && unit->GetSampleRate() == 48000.0f) << unit->name;
 
     // Stopping only clears the flags; the units keep their rate.
     log.clear();
     engine.prepare(0.0);
     EXPECT_TRUE(log.empty());
     for (RateLoggingUnit* unit : everyUnit)
-    {
-        EXPECT_FALSE(unit->m_bRunning);
-        EXPECT_EQ(unit->GetSampleRate(), 48000.0f);
-    }
+        EXPECT_TRUE(!unit->m_bRunning && unit->GetSampleRate() == 48000.0f) << unit->name;
 
     // Empty entries are skipped, also when a channel selects one.
     MixerEngine lonely;

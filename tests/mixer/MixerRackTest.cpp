@@ -21,12 +21,11 @@
 
 #include <algorithm>
 #include <array>
-#include <cmath>
 #include <fstream>
 #include <functional>
 #include <string>
 #include <thread>
-#include <tuple>
+#include <utility>
 #include <vector>
 
 namespace
@@ -75,148 +74,94 @@ TEST_F(MixerRackTest, PanelIsBuiltFromItsLayoutRows)
     // signal path.
     QTest::mouseClick(&mixer.compressorSwitch(1), Qt::LeftButton);
     EXPECT_TRUE(mixer.engine().controls().channels[1].compressorOn.load());
+    // The sliders keep every value given by code, not their pixel rows'.
+    for (int value = 0; value <= 110; ++value)
+    {
+        mixer.channelFader(value % kChannels).setvalue(value);
+        ASSERT_EQ(mixer.channelFader(value % kChannels).getvalue(), value);
+        mixer.masterSlider(value % 4).setvalue(std::min(value, 100));
+        ASSERT_EQ(mixer.masterSlider(value % 4).getvalue(), std::min(value, 100));
+    }
 }
 
-// The keys of section "Mixer" in the order the file holds them.
-std::vector<std::string> mixerKeysInFileOrder(const std::string& path)
+// Section "Mixer" as the file holds it: keys in order, with their values.
+std::vector<std::pair<std::string, int>> mixerSection(const std::string& path)
 {
     std::ifstream file(path);
-    std::vector<std::string> keys;
+    std::vector<std::pair<std::string, int>> keys;
     bool inMixer = false;
     for (std::string line; std::getline(file, line);)
     {
         if (line.starts_with('['))
             inMixer = line.starts_with("[Mixer]");
-        else if (inMixer && line.find('=') != std::string::npos)
-            keys.push_back(line.substr(0, line.find('=')));
+        else if (const size_t equals = line.find('='); inMixer && equals != std::string::npos)
+            keys.emplace_back(line.substr(0, equals), std::stoi(line.substr(equals + 1)));
     }
     return keys;
 }
 
-// Every key of section "Mixer", in the order the mixer writes them.
-std::vector<std::string> expectedKeyOrder()
+// Every key of the section in the order the mixer writes them, with its
+// first-start value (offDefault false) or a value off it that the control
+// can show (odd values fall between the knobs' frames).
+std::vector<std::pair<std::string, int>> mixerKeys(bool offDefault)
 {
-    std::vector<std::string> keys;
-    for (const auto& [name, count, suffix] : {std::tuple{"source", 7, ""},
-                                              {"fader", 7, ""},
-                                              {"gain", 7, ""},
-                                              {"pan", 7, ""},
-                                              {"bus", 4, ""},
-                                              {"bus", 7, "1"},
-                                              {"bus", 7, "2"},
-                                              {"aux", 7, "1"},
-                                              {"aux", 7, "2"}})
-        for (int number = 1; number <= count; ++number)
-            keys.push_back(name + std::to_string(number) + suffix);
-    keys.insert(keys.end(), {"auxreturn1", "auxreturn2", "auxbus11", "auxbus21", "auxbus12",
-                             "auxbus22", "recout", "recbus1", "recbus2"});
-    return keys;
-}
-
-// Sets every saved control of a panel to a non-default value.
-void setEveryControl(CMixerRack& mixer)
-{
-    for (int channel = 0; channel < kChannels; ++channel)
+    std::vector<std::pair<std::string, int>> keys;
+    auto add = [&](const std::string& name, int count, const std::string& suffix, int byDefault,
+                   const std::function<int(int number)>& off)
     {
-        mixer.sourceSelector(channel).setitemindex(channel < 2 ? 4 - channel : channel - 1);
-        mixer.channelFader(channel).setvalue(11 + 13 * channel);
-        // Odd values that fall between the knobs' frames.
-        mixer.gainKnob(channel).setvalue(-27 + 9 * channel);
-        mixer.panKnob(channel).setvalue(7 + 14 * channel);
-        mixer.preFaderSendKnob(channel).setvalue(3 + 13 * channel);
-        mixer.postFaderSendKnob(channel).setvalue(97 - 11 * channel);
-        mixer.pairOneButton(channel).SetStatus(channel % 2 == 0);
-        mixer.pairTwoButton(channel).SetStatus(channel % 3 == 0);
-    }
-    mixer.returnKnob(0).setvalue(37);
-    mixer.returnKnob(1).setvalue(71);
-    mixer.returnPairButton(0, 0).SetStatus(false);
-    mixer.returnPairButton(0, 1).SetStatus(true);
-    mixer.returnPairButton(1, 1).SetStatus(true);
-    mixer.recordKnob().setvalue(107);
-    mixer.recordPairButton(0).SetStatus(true);
-    mixer.recordPairButton(1).SetStatus(true);
-    for (int master = 0; master < 4; ++master)
-        mixer.masterSlider(master).setvalue(23 + 21 * master);
-}
-
-// Everything a panel shows that is saved.
-std::vector<int> shownValues(CMixerRack& mixer)
-{
-    std::vector<int> values;
-    for (int channel = 0; channel < kChannels; ++channel)
-        values.insert(
-            values.end(),
-            {mixer.sourceSelector(channel).getitemindex(), mixer.channelFader(channel).getvalue(),
-             mixer.gainKnob(channel).getvalue(), mixer.panKnob(channel).getvalue(),
-             mixer.preFaderSendKnob(channel).getvalue(),
-             mixer.postFaderSendKnob(channel).getvalue(), mixer.pairOneButton(channel).getStatus(),
-             mixer.pairTwoButton(channel).getStatus()});
-    for (int returnIndex = 0; returnIndex < 2; ++returnIndex)
-        values.insert(values.end(), {mixer.returnKnob(returnIndex).getvalue(),
-                                     mixer.returnPairButton(returnIndex, 0).getStatus(),
-                                     mixer.returnPairButton(returnIndex, 1).getStatus()});
-    values.insert(values.end(),
-                  {mixer.recordKnob().getvalue(), mixer.recordPairButton(0).getStatus(),
-                   mixer.recordPairButton(1).getStatus()});
-    for (int master = 0; master < 4; ++master)
-        values.push_back(mixer.masterSlider(master).getvalue());
-    return values;
+        for (int number = 1; number <= count; ++number)
+            keys.emplace_back(name + std::to_string(number) + suffix,
+                              offDefault ? off(number) : byDefault);
+    };
+    add("source", 7, "", 0, [](int n) { return n <= 2 ? 5 - n : n - 2; });
+    add("fader", 7, "", 0, [](int n) { return 13 * n - 2; });
+    add("gain", 7, "", 0, [](int n) { return 9 * n - 35; });
+    add("pan", 7, "", 50, [](int n) { return 14 * n - 7; });
+    add("bus", 4, "", 0, [](int n) { return 21 * n + 2; });
+    add("bus", 7, "1", 1, [](int n) { return n % 2; });
+    add("bus", 7, "2", 0, [](int n) { return n % 3 == 1; });
+    add("aux", 7, "1", 0, [](int n) { return 13 * n - 10; });
+    add("aux", 7, "2", 0, [](int n) { return 108 - 11 * n; });
+    add("auxreturn", 2, "", 0, [](int n) { return 34 * n + 3; });
+    add("auxbus", 2, "1", 1, [](int n) { return n - 1; });
+    add("auxbus", 2, "2", 0, [](int) { return 1; });
+    keys.emplace_back("recout", offDefault ? 107 : 0);
+    add("recbus", 2, "", 0, [](int) { return 1; });
+    return keys;
 }
 
 TEST_F(MixerRackTest, SectionMixerStartsAtTheDefaultsAndKeepsEveryControlAcrossRestarts)
 {
-    std::vector<int> shownAtExit;
     {
         CMixerRack mixer;
         mixer.CreateControls();
-        // First start: silent, centred, on pair 1, no sources, record off.
-        std::vector<int> defaults;
-        for (int channel = 0; channel < kChannels; ++channel)
-            defaults.insert(defaults.end(), {0, 0, 0, 50, 0, 0, 1, 0});
-        defaults.insert(defaults.end(), {0, 1, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0});
-        EXPECT_EQ(shownValues(mixer), defaults);
         EXPECT_EQ(mixer.engine().controls().channels[4].pan.load(), 50);
-
-        // The sliders keep every value given by code, not their pixel rows'.
-        for (int value = 0; value <= 110; ++value)
-        {
-            mixer.channelFader(value % kChannels).setvalue(value);
-            ASSERT_EQ(mixer.channelFader(value % kChannels).getvalue(), value);
-            mixer.masterSlider(value % 4).setvalue(std::min(value, 100));
-            ASSERT_EQ(mixer.masterSlider(value % 4).getvalue(), std::min(value, 100));
-        }
-        setEveryControl(mixer);
-        shownAtExit = shownValues(mixer);
-        // Knobs keep the values given, not their frames' values.
-        EXPECT_EQ(mixer.gainKnob(2).getvalue(), -9);
-        EXPECT_EQ(mixer.panKnob(0).getvalue(), 7);
-        EXPECT_EQ(mixer.preFaderSendKnob(2).getvalue(), 29);
-        EXPECT_EQ(mixer.recordKnob().getvalue(), 107);
     }
+    // First start: silent, centred, on pair 1, no sources, record off.
+    EXPECT_EQ(mixerSection(settingsPath()), mixerKeys(false));
+
+    CIni settings(settingsPath());
+    for (const auto& [key, value] : mixerKeys(true))
+        settings.WriteInt("Mixer", key, value);
     {
         CMixerRack neverShown; // an unbuilt panel leaves the saved mixer alone
     }
-    EXPECT_EQ(mixerKeysInFileOrder(settingsPath()), expectedKeyOrder());
-    CIni settings(settingsPath());
-    EXPECT_EQ(settings.GetInt("Mixer", "fader3", -1), 37);
-    EXPECT_EQ(settings.GetInt("Mixer", "source1", -1), 4);
-    EXPECT_FALSE(settings.GetBool("Mixer", "auxbus11", true));
-
-    // Three restarts: the panel comes back exactly as it was each time (a
-    // knob's frame does not creep between save and restore).
+    // Three restarts: every control comes back exactly as saved each time (a
+    // knob's frame does not creep between restore and save) ...
     for (int restart = 1; restart <= 3; ++restart)
     {
         SCOPED_TRACE(restart);
-        CMixerRack mixer;
-        mixer.CreateControls();
-        EXPECT_EQ(shownValues(mixer), shownAtExit);
-        // ... and the signal path runs on the restored values.
-        const MixerControlState& state = mixer.engine().controls();
-        EXPECT_EQ(state.channels[2].fader.load(), mixer.channelFader(2).getvalue());
-        EXPECT_EQ(state.channels[6].pan.load(), mixer.panKnob(6).getvalue());
-        EXPECT_EQ(state.masterLevel[3].load(), mixer.masterSlider(3).getvalue());
-        EXPECT_TRUE(state.recordFromOutputPairTwo.load());
+        {
+            CMixerRack mixer;
+            mixer.CreateControls();
+            // ... and the signal path runs on the restored values.
+            const MixerControlState& state = mixer.engine().controls();
+            EXPECT_EQ(state.channels[2].fader.load(), 37);
+            EXPECT_EQ(state.channels[6].pan.load(), 91);
+            EXPECT_EQ(state.masterLevel[3].load(), 86);
+            EXPECT_TRUE(state.recordFromOutputPairTwo.load());
+        }
+        EXPECT_EQ(mixerSection(settingsPath()), mixerKeys(true));
     }
 }
 
@@ -333,86 +278,53 @@ TEST_F(MixerRackTest, RemoteRowsAreFunctionsZeroToFortyOneAndEachMovesItsControl
     EXPECT_EQ(mixer.channelFader(2).getvalue(), 0);
 }
 
-// One block through the panel: device inputs 1-4 (silent) and outputs 1-4.
-struct Block
-{
-    explicit Block(size_t frames)
-    {
-        for (size_t index = 0; index < 4; ++index)
-        {
-            inputs[index].assign(frames, 0.0f);
-            outputs[index].assign(frames, 1.0f);
-        }
-    }
-    void run(CMixerRack& mixer)
-    {
-        float* in[4] = {inputs[0].data(), inputs[1].data(), inputs[2].data(), inputs[3].data()};
-        float* out[4] = {outputs[0].data(), outputs[1].data(), outputs[2].data(),
-                         outputs[3].data()};
-        mixer.Process(in, out, 4, 4, static_cast<long>(inputs[0].size()));
-    }
-    std::vector<float> inputs[4];
-    std::vector<float> outputs[4];
-};
-
-TEST_F(MixerRackTest, PanelControlsSetTheLevelOfASourceInRealTime)
+// The panel's controls and its meters on the path the audio thread runs.
+TEST_F(MixerRackTest, PanelControlsReachTheSignalPathAndItsMetersInRealTime)
 {
     CMixerRack mixer;
     mixer.CreateControls();
     ConstantSource mp3(0.5f, -0.25f);
     mixer.SetSources(&mp3, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
     EXPECT_FALSE(mp3.m_bRouted);
-
     mixer.sourceSelector(2).setitemindex(1); // channel 3: "MP3 Player"
     EXPECT_TRUE(mp3.m_bRouted);
     mixer.channelFader(2).setvalue(100);
     mixer.masterSlider(0).setvalue(100);
     mixer.masterSlider(1).setvalue(100);
+    // The user's click on a pair 2 button, the panel's own band knob.
+    QTest::mouseClick(&mixer.pairTwoButton(2), Qt::LeftButton);
+    mixer.equaliserKnob(2, 0).setvalue(15);
+    const MixerChannelControls& channelThree = mixer.engine().controls().channels[2];
+    EXPECT_TRUE(channelThree.toOutputPairTwo.load());
+    EXPECT_EQ(channelThree.equaliserGainDb[0].load(), 15);
+    EXPECT_EQ(channelThree.equaliserGainDb[1].load(), 0);
+    EXPECT_EQ(mixer.engine().controls().channels[3].equaliserGainDb[0].load(), 0);
 
-    // Unity: trim 0 dB, fader 100, centre pan, master 100, flat equaliser;
-    // with the meters listening, Process neither allocates nor locks.
-    Block block(512);
+    // The panel's Process, with the meters listening, neither allocates nor
+    // locks; the meter of the channel that ran rises, the others do not.
+    std::vector<std::vector<float>> buffers(8, std::vector<float>(512, 1.0f));
+    std::array<float*, 4> in{buffers[0].data(), buffers[1].data(), buffers[2].data(),
+                             buffers[3].data()};
+    std::array<float*, 4> out{buffers[4].data(), buffers[5].data(), buffers[6].data(),
+                              buffers[7].data()};
     realtime_trap::resetCounts();
     {
         realtime_trap::ScopedArm armed;
         for (int repeat = 0; repeat < 4; ++repeat)
-            block.run(mixer);
+            mixer.Process(in.data(), out.data(), 4, 4, 512);
     }
     EXPECT_EQ(realtime_trap::allocations(), 0u);
     EXPECT_EQ(realtime_trap::blockingLocks(), 0u);
-    EXPECT_NEAR(block.outputs[0][511], 0.5f, 1e-5f);
-    EXPECT_NEAR(block.outputs[1][511], -0.25f, 1e-5f);
-    EXPECT_EQ(block.outputs[2][511], 0.0f);
+    EXPECT_NEAR(out[1][511], -0.25f, 1e-5f) << "trim 0 dB, fader 100, centre pan, master 100";
+    EXPECT_EQ(out[2][511], 0.0f) << "pair 2's master is at 0";
     EXPECT_LT(mixer.channelMeter(2).barPosition(), mixer.channelMeter(2).extent());
     EXPECT_EQ(mixer.channelMeter(3).barPosition(), mixer.channelMeter(3).extent());
-
-    // Fader 55: (55 - 100) / 3 dB = -15 dB. Pan 0 silences the right side;
-    // pair 2 (switched by the user's clicks) copies the channel onto
-    // outputs 3-4, whose masters are at 0 until raised.
-    mixer.channelFader(2).setvalue(55);
-    mixer.panKnob(2).setvalue(0);
-    QTest::mouseClick(&mixer.pairTwoButton(2), Qt::LeftButton);
-    EXPECT_TRUE(mixer.engine().controls().channels[2].toOutputPairTwo.load());
-    block.run(mixer);
-    const float minus15Db = std::pow(10.0f, -15.0f / 20.0f);
-    EXPECT_NEAR(block.outputs[0][511], 0.5f * minus15Db, 1e-5f);
-    EXPECT_EQ(block.outputs[1][511], 0.0f);
-    EXPECT_EQ(block.outputs[2][511], 0.0f);
-    mixer.masterSlider(2).setvalue(100);
-    block.run(mixer);
-    EXPECT_NEAR(block.outputs[2][511], 0.5f * minus15Db, 1e-5f);
-
-    // An equaliser knob on the panel reaches its own band only.
-    mixer.equaliserKnob(2, 0).setvalue(15);
-    EXPECT_EQ(mixer.engine().controls().channels[2].equaliserGainDb[0].load(), 15);
-    EXPECT_EQ(mixer.engine().controls().channels[3].equaliserGainDb[0].load(), 0);
-    EXPECT_EQ(mixer.engine().controls().channels[2].equaliserGainDb[1].load(), 0);
 
     // Back to "None": the player is no longer routed and the channel stops.
     mixer.sourceSelector(2).setitemindex(0);
     EXPECT_FALSE(mp3.m_bRouted);
-    block.run(mixer);
-    EXPECT_EQ(block.outputs[0][511], 0.0f);
+    mixer.Process(in.data(), out.data(), 4, 4, 512);
+    EXPECT_EQ(out[1][511], 0.0f);
 }
 
 } // namespace
