@@ -211,7 +211,12 @@ TEST_F(MixerEngineTest, ChannelsStepAsideForTheirNeighboursInputOrSource)
 // pulled once per block, and every channel on it carries that very block.
 TEST_F(MixerEngineTest, ASourceOnSeveralChannelsIsPulledOncePerBlockAndRunsOnUnbroken)
 {
-    RampSource ramp;
+    // A ramp that runs on from block to block: a second pull in one block
+    // would show as a jump.
+    std::vector<float> up(3 * kBlockFrames), down(3 * kBlockFrames);
+    for (size_t frame = 0; frame < up.size(); ++frame)
+        down[frame] = -(up[frame] = static_cast<float>(frame + 1));
+    SequenceSource ramp(up, down);
     engine.SetSources(&ramp, &cd, nullptr, nullptr, nullptr, nullptr, nullptr);
     // Channel 3 on pair 1, channels 4 and 5 on pair 2; another source plays
     // on channel 7.

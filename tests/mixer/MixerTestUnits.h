@@ -44,6 +44,7 @@ struct SequenceSource : RackProcessor
     }
     void Process(float**, float** out, long, long, long frames) override
     {
+        ++processCalls;
         for (long frame = 0; frame < frames; ++frame, ++position)
         {
             const bool playing = position < left.size();
@@ -54,24 +55,6 @@ struct SequenceSource : RackProcessor
     const std::vector<float>& left;
     const std::vector<float>& right;
     size_t position = 0;
-};
-
-// Plays a ramp that runs on from block to block (1, 2, 3, .. on the left, the
-// same negated on the right) and counts its pulls: a second pull in one block
-// shows as a jump in the ramp.
-struct RampSource : RackProcessor
-{
-    void Process(float**, float** out, long, long, long frames) override
-    {
-        ++processCalls;
-        for (long frame = 0; frame < frames; ++frame)
-        {
-            ++position;
-            out[0][frame] = static_cast<float>(position);
-            out[1][frame] = -static_cast<float>(position);
-        }
-    }
-    long position = 0;
     int processCalls = 0;
 };
 
