@@ -4,8 +4,9 @@
 // as the panel's controls show them. Defaults are the controls' values on a
 // first start without settings.
 //
-// Threads: written on the GUI thread (from the panel's controls, the settings
-// and the remote setters), read by the audio thread once per block. Every
+// Threads: written on the GUI thread (from the panel's controls, which the
+// settings and the remote setters move), read by the audio thread once per
+// block. Every
 // member is an atomic, so a change lands whole and takes effect from the next
 // block.
 
@@ -19,7 +20,7 @@ struct MixerChannelControls
     std::atomic<int> source{0};
     std::atomic<int> gainDb{0};
     // High, mid and low band, in dB. Change them only through
-    // MixerEngine::SetEqualiserGain, which also recomputes the filter.
+    // MixerEngine::setEqualiserGain, which also recomputes the filter.
     std::array<std::atomic<int>, 3> equaliserGainDb{};
     // Only channels 1 and 2 have a compressor switch.
     std::atomic<bool> compressorOn{false};

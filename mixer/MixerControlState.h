@@ -2,8 +2,8 @@
 
 // MixerControlState: every control value of the mixer that the audio thread
 // reads, plus the equaliser knob values. The panel writes it from its
-// controls; MixerEngine reads it once per block; the settings and remote
-// functions act on it.
+// controls; MixerEngine reads it once per block; the settings are restored
+// into and saved from it.
 //
 // Threads: written on the GUI thread, read on the audio thread; atomics only.
 // Never holds anything the audio thread would have to lock for.

@@ -234,15 +234,15 @@ MixerEngine::MixerEngine()
         for (int band = 0; band < kBandCount; ++band)
             recomputeEqualiser(channelIndex, band);
     }
-    ConfigureCompressor();
+    configureCompressor();
 }
 
 MixerEngine::~MixerEngine() = default;
 
-void MixerEngine::SetSampleRate(float sampleRate)
+void MixerEngine::prepare(double sampleRate)
 {
-    m_sources.propagateSampleRate(sampleRate);
-    if (!(sampleRate > 0.0f) || !std::isfinite(sampleRate))
+    m_sources.propagateSampleRate(static_cast<float>(sampleRate));
+    if (!(sampleRate > 0.0) || !std::isfinite(sampleRate))
         return;
     // Keep the equaliser bands and the compressor times right at the new
     // rate; a stopped engine (0.0) keeps the last running rate for them.
@@ -272,7 +272,7 @@ void MixerEngine::UpdateRouting()
     m_sources.updateRouting(stereoSelectorItems);
 }
 
-void MixerEngine::SetEqualiserGain(int channelIndex, int band, int gainDb)
+void MixerEngine::setEqualiserGain(int channelIndex, int band, int gainDb)
 {
     if (channelIndex < 0 || channelIndex >= MixerControlState::kChannelCount || band < 0 ||
         band >= kBandCount)
@@ -280,15 +280,6 @@ void MixerEngine::SetEqualiserGain(int channelIndex, int band, int gainDb)
     gainDb = std::clamp(gainDb, mixer_ranges::kEqualiser.minimum, mixer_ranges::kEqualiser.maximum);
     m_controls.channels[channelIndex].equaliserGainDb[band].store(gainDb);
     recomputeEqualiser(channelIndex, band);
-}
-
-bool MixerEngine::OnEqualiserKnob(int commandId, int knobValue)
-{
-    if (commandId < kFirstEqualiserKnobId || commandId > kLastEqualiserKnobId)
-        return false;
-    const int offset = commandId - kFirstEqualiserKnobId;
-    SetEqualiserGain(offset / kBandCount, offset % kBandCount, knobValue);
-    return true;
 }
 
 void MixerEngine::recomputeEqualiser(int channelIndex, int band)
@@ -299,7 +290,7 @@ void MixerEngine::recomputeEqualiser(int channelIndex, int band)
         kEqualiserBands[band].quality, gainDb, false);
 }
 
-void MixerEngine::ConfigureCompressor()
+void MixerEngine::configureCompressor()
 {
     m_compressor.setRatio(kCompressorRatio);
     m_compressor.setThreshold(kCompressorThresholdDb);
@@ -309,7 +300,7 @@ void MixerEngine::ConfigureCompressor()
     m_compressor.initRuntime();
 }
 
-void MixerEngine::Reset() noexcept
+void MixerEngine::reset() noexcept
 {
     for (CFxRbjFilter& filter : m_equaliserFilters)
         filter.reset();
@@ -319,7 +310,7 @@ void MixerEngine::Reset() noexcept
     m_channelPeaks.fill(kPeakFloor);
 }
 
-void MixerEngine::Process(float** in, float** out, long numIn, long numOut, long frames) noexcept
+void MixerEngine::process(float** in, float** out, long numIn, long numOut, long frames) noexcept
 {
     if (frames <= 0)
         return;
@@ -492,16 +483,17 @@ void MixerEngine::processPiece(float* const* inputs, long numIn, float* const* o
     }
 
     // Meters: channels that ran, then the four outputs always.
-    if (MixerMeterSink* sink = m_meterSink.load(std::memory_order_acquire))
+    if (MixerListener* listener = m_listener.load(std::memory_order_acquire))
     {
         for (int channelIndex = 0; channelIndex < MixerControlState::kChannelCount; ++channelIndex)
         {
             if (block.channels[channelIndex].running)
-                sink->postMeterReading(channelIndex, meterDecibels(m_channelPeaks[channelIndex]));
+                listener->postMeterReading(channelIndex,
+                                           meterDecibels(m_channelPeaks[channelIndex]));
         }
         for (int output = 0; output < kDeviceOutputsUsed; ++output)
-            sink->postMeterReading(MixerMeterSink::firstOutputMeter() + output,
-                                   meterDecibels(block.outputPeaks[output]));
+            listener->postMeterReading(MixerListener::firstOutputMeter() + output,
+                                       meterDecibels(block.outputPeaks[output]));
     }
 }
 

@@ -6,33 +6,25 @@
 // compressor (mono only), three-band equaliser, sends, fader and pan onto two
 // output pairs, drives the dual effect rack with the sends, mixes the
 // returns, forms the record feed, applies the master levels, feeds the
-// recorder and posts eleven meter readings. The panel (CMixerRack) writes the
-// control values into controls(), forwards its Process and SetSampleRate
-// here and wires its meters to a MixerMeterSink.
+// recorder and gives its listener eleven meter readings. The panel
+// (CMixerRack) copies its controls' values into controls(), forwards its
+// Process and SetSampleRate to process and prepare, and listens for the
+// meter readings.
 //
-// Threads: Process runs on the audio thread. Everything else runs on the GUI
+// Threads: process runs on the audio thread. Everything else runs on the GUI
 // thread; control values reach the audio thread through atomics, equaliser
 // coefficients through each filter's lock-free hand-over (adopted once per
 // block, so a block never mixes old and new coefficients of one filter).
 //
-// Never: Process allocates, frees, locks, waits or does I/O. All buffers are
+// Never: process allocates, frees, locks, waits or does I/O. All buffers are
 // allocated by the constructor.
-//
-// Wiring the panel: each control's notification stores its value into
-// controls() (selectors 1152..1156 then call UpdateRouting; equaliser knobs
-// 300..320 go to OnEqualiserKnob instead); CreateControls restores with
-// mixer_settings::RestoreMixerSettings, sets the controls from controls()
-// and calls ConfigureCompressor; the destructor saves with
-// mixer_settings::SaveMixerSettings; the remote setters pass
-// mixer_remote::*Value(v) to the control's setvalue; SetSampleRate forwards
-// here and then stores the mixer's own rate; the meters receive the readings
-// through a MixerMeterSink.
 
+#include "app/RackEngine.h"
 #include "app/RackProcessor.h"
 #include "mixer/MixerControlState.h"
 #include "mixer/MixerEqualiserChain.h"
 #include "mixer/MixerGainLaws.h"
-#include "mixer/MixerMeterSink.h"
+#include "mixer/MixerListener.h"
 #include "mixer/MixerSourceTable.h"
 #include "utilkit/FxRbjFilter.h"
 #include "utilkit/SimpleComp.h"
@@ -41,19 +33,16 @@
 #include <atomic>
 #include <memory>
 
-class MixerEngine
+class MixerEngine final : public RackEngine
 {
 public:
     // Longest piece the work buffers hold (MIXER_MAX_FRAMES); longer blocks
     // are processed in pieces of this size.
     static constexpr long kMaxFrames = 2048;
     static constexpr int kBandCount = 3; // high, mid, low
-    static constexpr int kFirstEqualiserKnobId = 300;
-    static constexpr int kLastEqualiserKnobId =
-        kFirstEqualiserKnobId + MixerControlState::kChannelCount * kBandCount - 1;
 
     MixerEngine();
-    ~MixerEngine();
+    ~MixerEngine() override;
     MixerEngine(const MixerEngine&) = delete;
     MixerEngine& operator=(const MixerEngine&) = delete;
 
@@ -65,48 +54,43 @@ public:
     // Audio thread. One block from the device: in/out hold numIn/numOut
     // channel buffers of `frames` samples. Output entries 0..3 are device
     // outputs 1..4. Any frame count, and any output count, is handled.
-    void Process(float** in, float** out, long numIn, long numOut, long frames) noexcept;
+    void process(float** in, float** out, long numIn, long numOut, long frames) noexcept override;
 
     // GUI thread, device stopped. Passes a running rate to the seven table
     // units and sets their running flags, or (0.0) clears the flags. A
     // running rate also becomes the rate of the equaliser and compressor.
-    void SetSampleRate(float sampleRate);
-
-    // GUI thread. Fills the source table (argument order of the view's call)
-    // and refreshes the routed flags.
-    void SetSources(RackProcessor* mp3, RackProcessor* cd, RackProcessor* vsti,
-                    RackProcessor* effect, RackProcessor* recorder, RackProcessor* loop,
-                    RackProcessor* pads);
-    // GUI thread. Call after writing a changed stereo selector into
-    // controls() (ids 1152..1156).
-    void UpdateRouting();
-    MixerSourceTable& sourceTable() noexcept { return m_sources; }
-
-    // GUI thread. Stores a band's gain (clamped to -15..+15 dB) and
-    // recomputes its peaking filter; takes effect from the next block.
-    void SetEqualiserGain(int channelIndex, int band, int gainDb);
-    // GUI thread. The equaliser knobs' command ids: 300 + 3 x channel index +
-    // band. Returns false for any other id.
-    bool OnEqualiserKnob(int commandId, int knobValue);
-    static int EqualiserKnobId(int channelIndex, int band)
-    {
-        return kFirstEqualiserKnobId + kBandCount * channelIndex + band;
-    }
-
-    // GUI thread, device stopped. The compressor's set-up: ratio 0, threshold
-    // -6 dB, attack 2.5 ms, release 500 ms, the current rate, envelope reset.
-    void ConfigureCompressor();
+    void prepare(double sampleRate) override;
 
     // GUI thread, device stopped: clears the equaliser memories (both sides
     // of every stereo channel), the compressor envelope and the work
     // buffers. (The running mixer never resets itself; its state carries
     // across blocks and restarts.)
-    void Reset() noexcept;
+    void reset() noexcept override;
 
-    // GUI thread. Where the meter readings go (nullptr: nowhere).
-    void setMeterSink(MixerMeterSink* sink) noexcept
+    // GUI thread. Fills the source table (argument order of the view's call)
+    // and refreshes the routed flags. (SetSources and UpdateRouting keep the
+    // panel's names: they are the same operations.)
+    void SetSources(RackProcessor* mp3, RackProcessor* cd, RackProcessor* vsti,
+                    RackProcessor* effect, RackProcessor* recorder, RackProcessor* loop,
+                    RackProcessor* pads);
+    // GUI thread. Call after writing a changed stereo selector into
+    // controls().
+    void UpdateRouting();
+    MixerSourceTable& sourceTable() noexcept { return m_sources; }
+
+    // GUI thread. Stores a band's gain (clamped to -15..+15 dB) and
+    // recomputes its peaking filter; takes effect from the next block.
+    // band 0 high, 1 mid, 2 low.
+    void setEqualiserGain(int channelIndex, int band, int gainDb);
+
+    // GUI thread, device stopped. The compressor's set-up: ratio 0, threshold
+    // -6 dB, attack 2.5 ms, release 500 ms, the current rate, envelope reset.
+    void configureCompressor();
+
+    // GUI thread. Who hears the meter readings (nullptr: no one).
+    void setListener(MixerListener* listener) noexcept
     {
-        m_meterSink.store(sink, std::memory_order_release);
+        m_listener.store(listener, std::memory_order_release);
     }
 
     // The rate the equaliser and compressor are computed for: the last
@@ -152,7 +136,7 @@ private:
     std::array<MixerEqualiserChain::Memory, kStereoChannelCount> m_rightEqualiserMemory{};
     // One compressor for both mono channels: they share one envelope.
     SimpleComp m_compressor;
-    std::atomic<MixerMeterSink*> m_meterSink{nullptr};
+    std::atomic<MixerListener*> m_listener{nullptr};
     // The rate a device runs at when none has been told yet.
     std::atomic<double> m_filterSampleRate{44100.0};
 

@@ -17,19 +17,21 @@
 // thread reads. Equaliser knobs (300..320) also recompute their filter,
 // stereo selectors (1152..1156) the routed flags.
 //
-// Meters: the engine posts each block's readings straight to the CLevel
-// meters (CLevel::setdb only stores atomics and is safe on the audio
-// thread), so a meter rises in the block that carried the peak, with no
-// extra GUI timer between them; the meter driver makes them fall.
+// Meters: the panel is the engine's listener and puts each block's readings
+// straight on the CLevel meters (CLevel::setdb only stores atomics and is
+// safe on the audio thread), so a meter rises in the block that carried the
+// peak; the meter driver makes them fall.
 //
 // Threads: Process runs on the audio thread; the remote setters may run on
 // the MIDI input thread and hand the control change to the GUI thread;
 // everything else runs on the GUI thread. Never touches a widget off the GUI
 // thread, and Process never allocates, locks, waits or does I/O.
 
+#include "app/PanelControls.h"
 #include "app/RackUnit.h"
 #include "mixer/MixerEngine.h"
-#include "mixer/MixerMeterSink.h"
+#include "mixer/MixerLayout.h"
+#include "mixer/MixerListener.h"
 #include "skinkit/CKnob.h"
 #include "skinkit/CLevel.h"
 #include "skinkit/CLevelDriver.h"
@@ -42,30 +44,21 @@
 #include <array>
 #include <functional>
 
-class CMixerRack : public CommandReceiver<CRackUnit>
+class CMixerRack : public CommandReceiver<CRackUnit>, private MixerListener
 {
     Q_OBJECT
 
 public:
-    // Child ids the design gives names to; every other control has id 0.
-    static constexpr int ID_GAIN = 160;
-    static constexpr int ID_PRE_SEND_1 = 170;
-    static constexpr int ID_POST_SEND_1 = 171;
-    static constexpr int ID_PAN_1 = 180;
-    static constexpr int ID_FADER_1 = 190;
-    static constexpr int ID_FIRST_SOURCE = 1150; // channel 1; channel 7 is 1156
-    static constexpr int ID_FIRST_STEREO_SOURCE = 1152;
-
     static constexpr int kChannelCount = MixerControlState::kChannelCount;
     static constexpr int kMasterCount = MixerControlState::kMasterCount;
     static constexpr int kReturnCount = MixerControlState::kReturnCount;
 
     explicit CMixerRack(QWidget* parent = nullptr);
-    // Writes every key of section "Mixer" from the controls.
+    // Writes every key of the mixer's section from the controls.
     ~CMixerRack() override;
 
-    // GUI thread, once: builds the panel, restores section "Mixer", computes
-    // the equaliser and sets up the compressor.
+    // GUI thread, once: builds the panel, restores the mixer's section,
+    // computes the equaliser and sets up the compressor.
     void CreateControls() override;
 
     // Audio thread: one block, through the engine.
@@ -83,18 +76,19 @@ public:
     // GUI thread: refreshes the sources' routed flags from the stereo selectors.
     void UpdateRouting();
 
-    // Remote setters, any thread (the MIDI input thread in the rack): only
-    // v's low 8 bits count; the value goes to the control's setvalue on the
-    // GUI thread (at once when called there), so it moves, repaints and
-    // notifies like a user's move. Indexes out of range are ignored.
-    void SetChannelFaderRemote(int channelIndex, int midiValue); // "Channel n Level"
-    void SetMasterLevelRemote(int masterIndex, int midiValue);   // "Bus n Master Level"
-    void SetPanRemote(int channelIndex, int midiValue);          // "Channel n Pan"
-    void SetGainRemote(int channelIndex, int midiValue);         // "Channel n Gain"
+    // Remote setters (mixer_remote's rows), any thread (the MIDI input
+    // thread in the rack): the value of mixer_remote's laws goes to the
+    // control's setvalue on the GUI thread (at once when called there), so
+    // it moves, repaints and notifies like a user's move. Indexes out of
+    // range are ignored.
+    void SetChannelFaderRemote(int channelIndex, int midiValue);
+    void SetMasterLevelRemote(int masterIndex, int midiValue);
+    void SetPanRemote(int channelIndex, int midiValue);
+    void SetGainRemote(int channelIndex, int midiValue);
     // sendIndex 0..13: channel 1 pre, channel 1 post, channel 2 pre, ..
     void SetSendRemote(int sendIndex, int midiValue);
-    void SetReturnLevelRemote(int returnIndex, int midiValue); // "Pre/Post AUX Return Level"
-    void SetRecordLevelRemote(int midiValue);                  // "Rec Out Level"
+    void SetReturnLevelRemote(int returnIndex, int midiValue);
+    void SetRecordLevelRemote(int midiValue);
 
     // Keyboard steps, GUI thread: the slider moves 5 up (true) or down,
     // within its range.
@@ -104,9 +98,15 @@ public:
     // The controls, for the view and tests. channelIndex 0..6.
     CMCombo& sourceSelector(int channelIndex) { return strip(channelIndex).source; }
     CKnob& gainKnob(int channelIndex) { return strip(channelIndex).gain; }
-    CMyButton& compressorSwitch(int monoChannelIndex) { return strip(monoChannelIndex).compressor; }
+    CMyButton& compressorSwitch(int monoChannelIndex)
+    {
+        return m_compressors[static_cast<size_t>(monoChannelIndex)];
+    }
     // band 0 high, 1 mid, 2 low.
-    CKnob& equaliserKnob(int channelIndex, int band);
+    CKnob& equaliserKnob(int channelIndex, int band)
+    {
+        return strip(channelIndex).bands[static_cast<size_t>(band)];
+    }
     CKnob& preFaderSendKnob(int channelIndex) { return strip(channelIndex).preFaderSend; }
     CKnob& postFaderSendKnob(int channelIndex) { return strip(channelIndex).postFaderSend; }
     CKnob& panKnob(int channelIndex) { return strip(channelIndex).pan; }
@@ -114,13 +114,20 @@ public:
     CMyButton& pairOneButton(int channelIndex) { return strip(channelIndex).toPairOne; }
     CMyButton& pairTwoButton(int channelIndex) { return strip(channelIndex).toPairTwo; }
     CLevel& channelMeter(int channelIndex) { return strip(channelIndex).meter; }
-    CKnob& returnKnob(int returnIndex);
-    CMyButton& returnPairButton(int returnIndex, int pair);
+    CKnob& returnKnob(int returnIndex) { return m_returns[static_cast<size_t>(returnIndex)]; }
+    // pair 0: outputs 1-2, 1: outputs 3-4.
+    CMyButton& returnPairButton(int returnIndex, int pair)
+    {
+        return m_returnPairs[static_cast<size_t>(2 * returnIndex + pair)];
+    }
     CKnob& recordKnob() { return m_record; }
-    CMyButton& recordPairButton(int pair);
-    CMSlider& masterSlider(int masterIndex);
-    CLevel& outputMeter(int output);
+    CMyButton& recordPairButton(int pair) { return m_recordPairs[static_cast<size_t>(pair)]; }
+    CMSlider& masterSlider(int masterIndex) { return m_masters[static_cast<size_t>(masterIndex)]; }
+    CLevel& outputMeter(int output) { return m_outputMeters[static_cast<size_t>(output)]; }
     CLevelDriver& meterDriver() { return m_levelDriver; }
+
+    // The controls in the layout table's row order.
+    std::array<PanelControlRef, mixer_layout::ControlCount> controlRefs();
 
     MixerEngine& engine() { return m_engine; }
 
@@ -133,38 +140,27 @@ private:
     {
         CMCombo source;
         CKnob gain{mixer_ranges::kGain.minimum, mixer_ranges::kGain.maximum};
-        CMyButton compressor; // channels 1 and 2 only
         CKnob preFaderSend{mixer_ranges::kSend.minimum, mixer_ranges::kSend.maximum};
         CKnob postFaderSend{mixer_ranges::kSend.minimum, mixer_ranges::kSend.maximum};
-        CKnob high{mixer_ranges::kEqualiser.minimum, mixer_ranges::kEqualiser.maximum};
-        CKnob mid{mixer_ranges::kEqualiser.minimum, mixer_ranges::kEqualiser.maximum};
-        CKnob low{mixer_ranges::kEqualiser.minimum, mixer_ranges::kEqualiser.maximum};
+        std::array<CKnob, MixerEngine::kBandCount> bands{
+            {{mixer_ranges::kEqualiser.minimum, mixer_ranges::kEqualiser.maximum},
+             {mixer_ranges::kEqualiser.minimum, mixer_ranges::kEqualiser.maximum},
+             {mixer_ranges::kEqualiser.minimum, mixer_ranges::kEqualiser.maximum}}};
         CKnob pan{mixer_ranges::kPan.minimum, mixer_ranges::kPan.maximum};
         CMSlider fader{mixer_ranges::kChannelFader.maximum, mixer_ranges::kChannelFader.minimum};
-        CMyButton toPairOne;
-        CMyButton toPairTwo;
+        CMyButton toPairOne{true};
+        CMyButton toPairTwo{true};
         CLevel meter;
-    };
-
-    // Forwards the engine's readings to the eleven meters (audio thread).
-    class MeterForwarder : public MixerMeterSink
-    {
-    public:
-        void postMeterReading(int meterIndex, float decibels) noexcept override;
-        std::array<CLevel*, kMeterCount> meters{};
     };
 
     ChannelStrip& strip(int channelIndex) { return m_strips[static_cast<size_t>(channelIndex)]; }
 
-    // CreateControls' stages.
-    void createSelectors(const MixerControlState& saved);
-    void createChannelKnobs(const MixerControlState& saved);
-    void createSlidersAndButtons();
-    void createMeters();
-    void createMasterKnobs(const MixerControlState& saved);
-    void restoreSlidersButtonsAndGains(const MixerControlState& saved);
+    // Audio thread: the engine's meter readings onto the eleven meters.
+    void postMeterReading(int meterIndex, float decibels) noexcept override;
 
-    // GUI thread: copies what every control shows into the engine's state.
+    // GUI thread: sets every saved control to the state (the restore), and
+    // copies what every control shows into a state.
+    void showState(const MixerControlState& state);
     void readControlsInto(MixerControlState& state) const;
     // Runs a control change on the GUI thread: now when called there, else
     // posted (dropped if the panel is gone first).
@@ -172,14 +168,16 @@ private:
 
     MixerEngine m_engine;
     std::array<ChannelStrip, kChannelCount> m_strips;
+    std::array<CMyButton, MixerControlState::kMonoChannelCount> m_compressors{
+        {CMyButton{true}, CMyButton{true}}};
     std::array<CKnob, kReturnCount> m_returns{
         {{mixer_ranges::kReturnLevel.minimum, mixer_ranges::kReturnLevel.maximum},
          {mixer_ranges::kReturnLevel.minimum, mixer_ranges::kReturnLevel.maximum}}};
-    std::array<CMyButton, kReturnCount> m_returnToPairOne;
-    std::array<CMyButton, kReturnCount> m_returnToPairTwo;
+    // Return 1 to pair 1, to pair 2, return 2 to pair 1, to pair 2.
+    std::array<CMyButton, 2 * kReturnCount> m_returnPairs{
+        {CMyButton{true}, CMyButton{true}, CMyButton{true}, CMyButton{true}}};
     CKnob m_record{mixer_ranges::kRecordLevel.minimum, mixer_ranges::kRecordLevel.maximum};
-    CMyButton m_recordFromPairOne;
-    CMyButton m_recordFromPairTwo;
+    std::array<CMyButton, 2> m_recordPairs{{CMyButton{true}, CMyButton{true}}};
     std::array<CMSlider, kMasterCount> m_masters{
         {{mixer_ranges::kMasterLevel.maximum, mixer_ranges::kMasterLevel.minimum},
          {mixer_ranges::kMasterLevel.maximum, mixer_ranges::kMasterLevel.minimum},
@@ -187,7 +185,6 @@ private:
          {mixer_ranges::kMasterLevel.maximum, mixer_ranges::kMasterLevel.minimum}}};
     std::array<CLevel, kMasterCount> m_outputMeters;
     CLevelDriver m_levelDriver;
-    MeterForwarder m_meterForwarder;
     CIni m_settings;
     // Notifications that arrive while the panel is being built are not
     // copied one by one; the built panel is copied once at the end.

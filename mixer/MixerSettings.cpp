@@ -1,5 +1,7 @@
 #include "mixer/MixerSettings.h"
 
+#include "app/RackUnitTable.h"
+
 #include <string>
 
 namespace mixer_settings
@@ -7,6 +9,8 @@ namespace mixer_settings
 
 namespace
 {
+
+const char* const kSection = rack::kRackUnits[rack::Mixer].section;
 
 // Key of channel index c (0-based): the channel number follows the name,
 // e.g. "fader3"; send and bus keys add a second digit, e.g. "aux31".

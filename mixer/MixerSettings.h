@@ -1,9 +1,9 @@
 #pragma once
 
-// Persistence of the mixer's controls in section "Mixer" of the settings
-// file. Restoring follows the controls' own rules: a knob or selector value
-// outside its range is ignored (the default stays), a slider value is
-// clamped. Saving writes every key in the mixer's fixed key order.
+// Persistence of the mixer's controls in its section ("Mixer") of the
+// settings file. Restoring follows the controls' own rules: a knob or
+// selector value outside its range is ignored (the default stays), a slider
+// value is clamped. Saving writes every key in the mixer's fixed key order.
 //
 // Threads: GUI thread only (file I/O).
 
@@ -12,8 +12,6 @@
 
 namespace mixer_settings
 {
-
-inline constexpr const char* kSection = "Mixer";
 
 // GUI thread, at start. Keys that are missing keep the state's defaults.
 void RestoreMixerSettings(const CIni& settings, MixerControlState& state);

@@ -74,7 +74,7 @@ void MixerBlock(benchmark::State& state)
     NullRecorder recorder;
     MixerEngine engine;
     engine.SetSources(&mp3, &cd, &vsti, &effect, &recorder, &loop, &pads);
-    engine.SetSampleRate(static_cast<float>(kSampleRate));
+    engine.prepare(kSampleRate);
     auto& controls = engine.controls();
     for (int channel = 0; channel < MixerControlState::kChannelCount; ++channel)
     {
@@ -89,7 +89,7 @@ void MixerBlock(benchmark::State& state)
         // +3 dB lifts the mono inputs' peaks over the compressor's threshold.
         strip.gainDb = MixerControlState::isMonoChannel(channel) ? 3 : 0;
         for (int band = 0; band < MixerEngine::kBandCount; ++band)
-            engine.SetEqualiserGain(channel, band, band == 1 ? -6 : 9);
+            engine.setEqualiserGain(channel, band, band == 1 ? -6 : 9);
     }
     controls.returnLevel[0] = 80;
     controls.returnLevel[1] = 80;
@@ -114,7 +114,7 @@ void MixerBlock(benchmark::State& state)
 
     for (auto _ : state)
     {
-        engine.Process(in.data(), out.data(), 4, 4, frames);
+        engine.process(in.data(), out.data(), 4, 4, frames);
         benchmark::DoNotOptimize(out[0][0]);
     }
     // Audio seconds per CPU second.

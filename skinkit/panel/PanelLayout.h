@@ -41,7 +41,8 @@ enum class FootprintKind
     Display,  // a dark window for LED digits or text
     Meter,    // a dark window for a meter
     Selector, // a recess under a pop-up selector
-    Group     // an engraved frame around a group of controls
+    Group,    // an engraved frame around a group of controls
+    Bare      // nothing printed: the control's own picture carries its scale or seat
 };
 
 // A point on a panel, in panel pixels.

@@ -248,6 +248,8 @@ void PanelPainter::paintFootprint(QPainter& painter, const panel::PanelFootprint
         painter.drawRoundedRect(area.translated(1.0, 1.0), 4.0, 4.0);
         break;
     }
+    case panel::FootprintKind::Bare:
+        break;
     }
     painter.restore();
 }

@@ -1,10 +1,14 @@
 #pragma once
 
 // Small rack units for the mixer tests: sources that write known signals,
-// an effect that turns sends into scaled returns, and a recorder that keeps
-// the record feed. None of them allocates in Process.
+// an effect that turns sends into scaled returns, a recorder that keeps the
+// record feed, and a listener that keeps the meter readings. None of them
+// allocates in Process.
 
 #include "app/RackProcessor.h"
+#include "mixer/MixerListener.h"
+
+#include <array>
 
 #include <algorithm>
 #include <vector>
@@ -31,7 +35,7 @@ struct ConstantSource : RackProcessor
     long longestBlock = 0;
 };
 
-// Plays two sample sequences (left, right) block after block.
+// Plays two sample sequences (left, right) block after block, then silence.
 struct SequenceSource : RackProcessor
 {
     SequenceSource(const std::vector<float>& leftSamples, const std::vector<float>& rightSamples)
@@ -40,31 +44,17 @@ struct SequenceSource : RackProcessor
     }
     void Process(float**, float** out, long, long, long frames) override
     {
-        std::copy_n(left.begin() + position, frames, out[0]);
-        std::copy_n(right.begin() + position, frames, out[1]);
-        position += frames;
+        ++processCalls;
+        for (long frame = 0; frame < frames; ++frame, ++position)
+        {
+            const bool playing = position < left.size();
+            out[0][frame] = playing ? left[position] : 0.0f;
+            out[1][frame] = playing ? right[position] : 0.0f;
+        }
     }
     const std::vector<float>& left;
     const std::vector<float>& right;
-    long position = 0;
-};
-
-// Plays a ramp that runs on from block to block (1, 2, 3, .. on the left, the
-// same negated on the right) and counts its pulls: a second pull in one block
-// shows as a jump in the ramp.
-struct RampSource : RackProcessor
-{
-    void Process(float**, float** out, long, long, long frames) override
-    {
-        ++processCalls;
-        for (long frame = 0; frame < frames; ++frame)
-        {
-            ++position;
-            out[0][frame] = static_cast<float>(position);
-            out[1][frame] = -static_cast<float>(position);
-        }
-    }
-    long position = 0;
+    size_t position = 0;
     int processCalls = 0;
 };
 
@@ -96,4 +86,16 @@ struct CapturingRecorder : RackProcessor
     std::vector<float> right = std::vector<float>(kCapacity);
     int processCalls = 0;
     bool receivedOutputArray = false;
+};
+
+// The latest reading of each meter, and how many it got.
+struct MeterLog : MixerListener
+{
+    void postMeterReading(int meterIndex, float decibels) noexcept override
+    {
+        latest[meterIndex] = decibels;
+        ++count[meterIndex];
+    }
+    std::array<float, kMeterCount> latest{};
+    std::array<unsigned, kMeterCount> count{};
 };

@@ -28,7 +28,7 @@ UnitChain::UnitChain(RackProcessor& source, MixerSourceTable::Entry entry, int c
 void UnitChain::Process(float** in, float** out, long numIn, long numOut, long frames)
 {
     realtime_trap::armCurrentThread();
-    mixer.Process(in, out, numIn, numOut, frames);
+    mixer.process(in, out, numIn, numOut, frames);
     realtime_trap::disarmCurrentThread();
     if (afterBlock)
         afterBlock();
@@ -36,7 +36,7 @@ void UnitChain::Process(float** in, float** out, long numIn, long numOut, long f
 
 void UnitChain::SetSampleRate(float rate)
 {
-    mixer.SetSampleRate(rate);
+    mixer.prepare(rate);
     RackProcessor::SetSampleRate(rate);
 }
 
