@@ -101,9 +101,6 @@ void CMixerRack::CreateControls()
     for (int channel = 0; channel < kChannelCount; ++channel)
     {
         ChannelStrip& controls = strip(channel);
-        // A selector adds its 2-pixel border to the width it is created
-        // with; it is as wide as its printed recess.
-        controls.source.resize(layout::selectorWidth, controls.source.height());
         controls.source.setitems(MixerControlState::isMonoChannel(channel) ? monoItems
                                                                            : stereoItems);
         // Gain and pan move finely; pan and record use the 66-frame strip,
