@@ -87,7 +87,8 @@ TEST(GraphicEqEngineTest, FlatSlidersPassEverySideBitExactly)
 }
 
 // L (1 kHz) is lifted by the band's gain, or by the bank's summed lift with
-// every band up; R's 3 kHz never reaches L (shared filter memory would).
+// every band up; R's 3 kHz never reaches L (shared filter memory would);
+// four sides in SIMD lanes equal the plain chain bit for bit.
 TEST(GraphicEqEngineTest, BandsLiftTheirToneAndSidesStayApart)
 {
     struct Case
@@ -103,6 +104,11 @@ TEST(GraphicEqEngineTest, BandsLiftTheirToneAndSidesStayApart)
         Sides sides{sine(48000, 1000.0, 0.01), sine(48000, 3000.0, 0.01), sine(48000, 1000.0, 0.01),
                     sine(48000, 3000.0, 0.01)};
         run(engine, sides);
+        // The four sides side by side give what one plain chain gives.
+        std::vector<float> plain = sine(48000, 3000.0, 0.01);
+        GraphicEqEngine::Memory memory{};
+        GraphicEqEngine::filterSide(engine.activeCoefficients(), memory, plain.data(), 48000);
+        EXPECT_EQ(plain, sides[3]);
         for (size_t left : {0u, 2u})
         {
             EXPECT_NEAR(levelDb(sides[left], 1000.0, 0.01), c.liftDb, c.tolerance) << left;
