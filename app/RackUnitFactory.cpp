@@ -2,6 +2,7 @@
 
 #include "app/PlaceholderRack.h"
 #include "engine/AmpRack.h"
+#include "equaliser/GraphicEqRack.h"
 #include "mixer/MixerRack.h"
 #include "players/MP3Rack.h"
 
@@ -18,6 +19,8 @@ std::unique_ptr<CRackUnit> createRackUnit(RackUnitIndex index, QWidget* parent)
         return std::make_unique<CMixerRack>(parent);
     case MP3Player:
         return std::make_unique<CMP3Rack>(parent);
+    case GraphicEQ:
+        return std::make_unique<CGraphicEqRack>(parent);
     default:
         return std::make_unique<PlaceholderRack>(index, parent);
     }

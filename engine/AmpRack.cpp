@@ -155,6 +155,8 @@ void CAmpRack::PowerOn()
         root->SetSampleRate(rate);
         root->m_bRunning = true;
     }
+    if (RackProcessor* post = m_engine.postProcessor())
+        post->SetSampleRate(rate);
     if (!m_asio.startaudio())
     {
         if (RackProcessor* root = m_engine.chainRoot())
@@ -162,6 +164,8 @@ void CAmpRack::PowerOn()
             root->SetSampleRate(0.0f);
             root->m_bRunning = false;
         }
+        if (RackProcessor* post = m_engine.postProcessor())
+            post->SetSampleRate(0.0f);
         m_latency.setvalue(0);
         springBack(QStringLiteral("%1 did not start.").arg(deviceName));
         return;
@@ -215,6 +219,8 @@ void CAmpRack::PowerOff()
         root->SetSampleRate(0.0f);
         root->m_bRunning = false;
     }
+    if (RackProcessor* post = m_engine.postProcessor())
+        post->SetSampleRate(0.0f);
     m_power.SetStatus(false);
     if (m_rate.getitemindex() != m_chosen.rateIndex)
         showRate(m_chosen.rateIndex);

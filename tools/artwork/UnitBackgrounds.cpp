@@ -9,6 +9,7 @@
 // here as they arrive.
 #include "app/RackUnitTable.h"
 #include "engine/AmpLayout.h"
+#include "equaliser/GraphicEqLayout.h"
 #include "mixer/MixerLayout.h"
 #include "players/MP3Layout.h"
 
@@ -33,6 +34,8 @@ const panel::PanelLayout* UnitBackgrounds::layoutFor(int pictureId)
         return &mixer_layout::panelLayout;
     if (pictureId == kRackUnits[rack::MP3Player].backgroundId)
         return &mp3_layout::panelLayout;
+    if (pictureId == kRackUnits[rack::GraphicEQ].backgroundId)
+        return &graphic_eq_layout::panelLayout;
     return nullptr;
 }
 
