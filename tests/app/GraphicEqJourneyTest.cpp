@@ -31,34 +31,37 @@ constexpr int kRate = 48000;
 constexpr int kChannels = 4;
 constexpr int kBand1kHz = 17;
 
-bool writeToneOnInputOne(const std::string& path)
+// One second of tones of 0.1 / count each on input 1, at the device's rate.
+bool writeTonesOnInputOne(const std::string& path, int rate, const std::vector<double>& tones)
 {
-    std::vector<float> interleaved(static_cast<size_t>(kRate) * kChannels, 0.0f);
-    for (size_t frame = 0; frame < static_cast<size_t>(kRate); ++frame)
-        interleaved[frame * kChannels] =
-            static_cast<float>(0.1 * std::sin(2.0 * std::numbers::pi * 1000.0 * frame / kRate));
-    SF_INFO info{0, kRate, kChannels, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 0, 0};
+    std::vector<float> interleaved(static_cast<size_t>(rate) * kChannels, 0.0f);
+    for (size_t frame = 0; frame < static_cast<size_t>(rate); ++frame)
+        for (double frequency : tones)
+            interleaved[frame * kChannels] += static_cast<float>(
+                0.1 / tones.size() * std::sin(2.0 * std::numbers::pi * frequency * frame / rate));
+    SF_INFO info{0, rate, kChannels, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 0, 0};
     SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-    const bool written =
-        file != nullptr && sf_writef_float(file, interleaved.data(), kRate) == kRate;
+    const bool written = file != nullptr && sf_writef_float(file, interleaved.data(), rate) == rate;
     sf_close(file);
     return written;
 }
 
-// The 1 kHz amplitude over 0.1 s in the middle of the sounding part.
-double toneLevel(const std::vector<float>& samples)
+// A tone's amplitude over 0.2 s (whole periods of every tone used here)
+// from 0.3 s into the sounding part.
+double toneLevel(const std::vector<float>& samples, int rate, double frequency = 1000.0)
 {
     size_t first = 0;
     while (first < samples.size() && std::fabs(samples[first]) < 1e-3f)
         ++first;
-    first += kRate / 2;
-    if (first + kRate / 10 > samples.size())
+    first += static_cast<size_t>(rate * 3 / 10);
+    const size_t length = static_cast<size_t>(rate / 5);
+    if (first + length > samples.size())
         return 0.0;
     std::complex<double> sum;
-    for (size_t frame = first; frame < first + kRate / 10; ++frame)
+    for (size_t frame = first; frame < first + length; ++frame)
         sum += static_cast<double>(samples[frame]) *
-               std::polar(1.0, -2.0 * std::numbers::pi * 1000.0 * frame / kRate);
-    return 2.0 * std::abs(sum) / (kRate / 10);
+               std::polar(1.0, -2.0 * std::numbers::pi * frequency * frame / rate);
+    return 2.0 * std::abs(sum) / static_cast<double>(length);
 }
 
 void drag(QWidget& widget, QPoint from, QPoint to)
@@ -76,7 +79,7 @@ void drag(QWidget& widget, QPoint from, QPoint to)
 
 TEST_F(WholeRackTest, EqualiserSliderLiftsTheToneAtTheDeviceOutput)
 {
-    ASSERT_TRUE(writeToneOnInputOne(mediaPath("input.wav")));
+    ASSERT_TRUE(writeTonesOnInputOne(mediaPath("input.wav"), kRate, {1000.0}));
     setenv("CORVANE_VIRTUAL_INPUT_FILE", mediaPath("input.wav").c_str(), 1);
     start();
     auto* eq = dynamic_cast<CGraphicEqRack*>(view().unit(rack::GraphicEQ));
@@ -94,7 +97,7 @@ TEST_F(WholeRackTest, EqualiserSliderLiftsTheToneAtTheDeviceOutput)
         waitMs(1600);
         powerOff();
         const wholerack::Recording played = wholerack::readWav(deviceOutput());
-        return played.channels.empty() ? 0.0 : toneLevel(played.channels[0]);
+        return played.channels.empty() ? 0.0 : toneLevel(played.channels[0], kRate);
     };
     const double flat = playOutputOne();
     ASSERT_GT(flat, 0.01);
@@ -106,6 +109,58 @@ TEST_F(WholeRackTest, EqualiserSliderLiftsTheToneAtTheDeviceOutput)
     ASSERT_GT(value, 200);
     const double lifted = playOutputOne();
     EXPECT_NEAR(20.0 * std::log10(lifted / flat), GraphicEqEngine::gainDb(value), 0.1);
+    unsetenv("CORVANE_VIRTUAL_INPUT_FILE");
+}
+
+// Each band sits at its printed frequency at every rate: three bands at
+// +15 dB lift tones at exactly their printed centres by 15 dB (a band left at
+// 44.1 kHz coefficients would sit 8.8 % high at 48 kHz and lift its centre
+// tone by less).
+TEST_F(WholeRackTest, BandsSitAtTheirPrintedFrequenciesAtEveryRate)
+{
+    const std::pair<int, QString> rates[] = {
+        {44100, "44100HZ"}, {48000, "48000HZ"}, {96000, "96000HZ"}};
+    const int bands[] = {7, 17, 27}; // 100 Hz, 1 kHz, 10 kHz
+    std::vector<double> centres;
+    for (int band : bands)
+        centres.push_back(GraphicEqEngine::kCentres[static_cast<size_t>(band)]);
+    start();
+    auto* eq = dynamic_cast<CGraphicEqRack*>(view().unit(rack::GraphicEQ));
+    ASSERT_NE(eq, nullptr);
+    ASSERT_TRUE(choose(mixer().sourceSelector(0), "In 1"));
+    typeToMainWindow(QString(20, 'q') + QString(20, 'i'));
+    click(eq->pairSwitch(0));
+
+    for (const auto& [rate, item] : rates)
+    {
+        SCOPED_TRACE(rate);
+        ASSERT_TRUE(writeTonesOnInputOne(mediaPath("input.wav"), rate, centres));
+        setenv("CORVANE_VIRTUAL_INPUT_FILE", mediaPath("input.wav").c_str(), 1);
+        auto levels = [&]
+        {
+            EXPECT_TRUE(powerOn("Virtual Device", item));
+            waitMs(900);
+            powerOff();
+            const wholerack::Recording played = wholerack::readWav(deviceOutput());
+            std::vector<double> measured;
+            for (double centre : centres)
+                measured.push_back(
+                    played.channels.empty() ? 0.0 : toneLevel(played.channels[0], rate, centre));
+            return measured;
+        };
+        for (int band : bands)
+            eq->slider(band).setvalue(150);
+        const std::vector<double> flat = levels();
+        for (int band : bands)
+            eq->slider(band).setvalue(300);
+        const std::vector<double> lifted = levels();
+        for (size_t index = 0; index < centres.size(); ++index)
+        {
+            ASSERT_GT(flat[index], 0.01) << centres[index] << " Hz";
+            EXPECT_NEAR(20.0 * std::log10(lifted[index] / flat[index]), 15.0, 0.15)
+                << centres[index] << " Hz";
+        }
+    }
     unsetenv("CORVANE_VIRTUAL_INPUT_FILE");
 }
 
