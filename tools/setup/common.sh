@@ -23,6 +23,8 @@ corvane_install_packages() {
 }
 
 corvane_build() {
+    # Paths relative to the checkout, so a fresh clone (CI) reuses the cache.
+    export CCACHE_BASEDIR="$CORVANE_ROOT" CCACHE_NOHASHDIR=1
     if [ ! -f "$CORVANE_BUILD/build.ninja" ]; then
         cmake -S "$CORVANE_ROOT" -B "$CORVANE_BUILD" -G Ninja "$@"
     fi
