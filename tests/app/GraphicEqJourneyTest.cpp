@@ -25,7 +25,22 @@
 namespace
 {
 
-using wholerack::WholeRackTest;
+// Device input 1 on mixer channel 1 at fader 100 to masters 1-2 at 100,
+// through the equaliser's first pair; null when a step failed.
+class GraphicEqJourney : public wholerack::WholeRackTest
+{
+protected:
+    CGraphicEqRack* startWithInputOneThroughTheEqualiser()
+    {
+        start();
+        auto* eq = dynamic_cast<CGraphicEqRack*>(view().unit(rack::GraphicEQ));
+        if (eq == nullptr || !choose(mixer().sourceSelector(0), "In 1"))
+            return nullptr;
+        typeToMainWindow(QString(20, 'q') + QString(20, 'i'));
+        click(eq->pairSwitch(0));
+        return eq->lamp().getlightened() ? eq : nullptr;
+    }
+};
 
 constexpr int kRate = 48000;
 constexpr int kChannels = 4;
@@ -77,18 +92,12 @@ void drag(QWidget& widget, QPoint from, QPoint to)
     QApplication::sendEvent(&widget, &release);
 }
 
-TEST_F(WholeRackTest, EqualiserSliderLiftsTheToneAtTheDeviceOutput)
+TEST_F(GraphicEqJourney, EqualiserSliderLiftsTheToneAtTheDeviceOutput)
 {
     ASSERT_TRUE(writeTonesOnInputOne(mediaPath("input.wav"), kRate, {1000.0}));
     setenv("CORVANE_VIRTUAL_INPUT_FILE", mediaPath("input.wav").c_str(), 1);
-    start();
-    auto* eq = dynamic_cast<CGraphicEqRack*>(view().unit(rack::GraphicEQ));
+    CGraphicEqRack* eq = startWithInputOneThroughTheEqualiser();
     ASSERT_NE(eq, nullptr);
-
-    ASSERT_TRUE(choose(mixer().sourceSelector(0), "In 1"));
-    typeToMainWindow(QString(20, 'q') + QString(20, 'i'));
-    click(eq->pairSwitch(0));
-    ASSERT_TRUE(eq->lamp().getlightened());
 
     auto playOutputOne = [&]
     {
@@ -116,7 +125,7 @@ TEST_F(WholeRackTest, EqualiserSliderLiftsTheToneAtTheDeviceOutput)
 // +15 dB lift tones at exactly their printed centres by 15 dB (a band left at
 // 44.1 kHz coefficients would sit 8.8 % high at 48 kHz and lift its centre
 // tone by less).
-TEST_F(WholeRackTest, BandsSitAtTheirPrintedFrequenciesAtEveryRate)
+TEST_F(GraphicEqJourney, BandsSitAtTheirPrintedFrequenciesAtEveryRate)
 {
     const std::pair<int, QString> rates[] = {
         {44100, "44100HZ"}, {48000, "48000HZ"}, {96000, "96000HZ"}};
@@ -124,12 +133,8 @@ TEST_F(WholeRackTest, BandsSitAtTheirPrintedFrequenciesAtEveryRate)
     std::vector<double> centres;
     for (int band : bands)
         centres.push_back(GraphicEqEngine::kCentres[static_cast<size_t>(band)]);
-    start();
-    auto* eq = dynamic_cast<CGraphicEqRack*>(view().unit(rack::GraphicEQ));
+    CGraphicEqRack* eq = startWithInputOneThroughTheEqualiser();
     ASSERT_NE(eq, nullptr);
-    ASSERT_TRUE(choose(mixer().sourceSelector(0), "In 1"));
-    typeToMainWindow(QString(20, 'q') + QString(20, 'i'));
-    click(eq->pairSwitch(0));
 
     for (const auto& [rate, item] : rates)
     {
