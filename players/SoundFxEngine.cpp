@@ -213,6 +213,25 @@ bool SoundFxEngine::restorePad(int pad, const SoundFxPadSettings& settings)
     return load(pad, settings, false);
 }
 
+void SoundFxEngine::restoreSettings(const SoundFxSettings& settings)
+{
+    for (int i = 0; i < soundfx::kPadCount; ++i)
+    {
+        const SoundFxPadSettings& pad = settings.pads[static_cast<size_t>(i)];
+        if (!pad.path.empty() && !pad.fileName.empty())
+            restorePad(i, pad);
+    }
+}
+
+SoundFxSettings SoundFxEngine::settings() const
+{
+    SoundFxSettings state;
+    std::lock_guard lock(m_mutex);
+    for (size_t i = 0; i < m_pads.size(); ++i)
+        state.pads[i] = m_pads[i].settings;
+    return state;
+}
+
 bool SoundFxEngine::load(int padIndex, const SoundFxPadSettings& wanted, bool newFile)
 {
     if (!validPad(padIndex))

@@ -22,6 +22,7 @@
 #include "app/RackEngine.h"
 #include "app/RackProcessor.h"
 #include "platform/SpscQueue.h"
+#include "players/SoundFxSettings.h"
 
 #include <array>
 #include <atomic>
@@ -30,37 +31,6 @@
 #include <mutex>
 #include <string>
 #include <vector>
-
-namespace soundfx
-{
-inline constexpr int kPadCount = 8;
-inline constexpr int kVoiceCount = 16;
-inline constexpr int kMaxMilliseconds = 9999;
-inline constexpr int kMinGainDb = -12;
-inline constexpr int kMaxGainDb = 12;
-// The rate pads are loaded at before the device first runs.
-inline constexpr double kDefaultRate = 44100.0;
-
-// The pad's display text when it holds no playable file.
-inline constexpr const char* kNoFile = "No File";
-inline constexpr const char* kLoading = "Loading";
-inline constexpr const char* kUnsupported = "Unsupport";
-inline constexpr const char* kTooLong = "Too Long";
-
-// Linear gain of a pad gain in dB, clamped to -12..+12: 10^(dB / 20).
-float gainFactor(int gainDb) noexcept;
-} // namespace soundfx
-
-// What one pad keeps: its file, trims and gain. Positions are milliseconds,
-// so they mean the same sound at any device rate.
-struct SoundFxPadSettings
-{
-    std::string path;
-    std::string fileName;
-    int startMs = 0;
-    int endMs = soundfx::kMaxMilliseconds;
-    int gainDb = 0;
-};
 
 class SoundFxEngine : public RackEngine
 {
@@ -87,6 +57,10 @@ public:
     // GUI thread, at start: the stored pad. A file that cannot be loaded keeps
     // its path, name, trims and gain, so they are written back unchanged.
     bool restorePad(int pad, const SoundFxPadSettings& settings);
+    // GUI thread, at start: restorePad for every pad that has a path and a file name.
+    void restoreSettings(const SoundFxSettings& settings);
+    // The pads as they are now, to store; trigger and lastOpenPath are the panel's.
+    SoundFxSettings settings() const;
 
     // GUI thread. Values are clamped to their ranges (start and end to the
     // pad's length once it holds a file).

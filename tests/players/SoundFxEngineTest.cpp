@@ -6,12 +6,14 @@
 #include "players/SoundFxEngine.h"
 #include "support/RealtimeTrap.h"
 #include "support/Tones.h"
+#include "utilkit/Ini.h"
 
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
 #include <atomic>
 #include <cmath>
+#include <filesystem>
 #include <thread>
 
 namespace
@@ -133,6 +135,27 @@ TEST_F(SoundFxEngineTest, LengthLimitAndRefusedFilesKeepThePad)
     const std::string tooLong = writeConstant(folder, "long.wav", 44100, 441000, 0.25f);
     const std::string empty = writeConstant(folder, "empty.wav", 44100, 0, 0.0f);
     testkit::writeFile(folder.path("junk.wav"), {'n', 'o', 't', ' ', 'a', 'u', 'd', 'i', 'o'});
+
+    // A two-hour 16-bit stereo WAV as a canonical 44-byte header over a sparse file:
+    // refused from its header alone.
+    const std::string hours = folder.path("hours.wav");
+    {
+        const uint32_t dataBytes = 2u * 3600u * 44100u * 4u;
+        const auto le = [](uint32_t v, int bytes)
+        {
+            testkit::Bytes out;
+            for (int i = 0; i < bytes; ++i)
+                out.push_back(static_cast<unsigned char>(v >> (8 * i)));
+            return out;
+        };
+        const auto text = [](const char* t) { return testkit::Bytes(t, t + 4); };
+        folder.write("hours.wav", {text("RIFF"), le(36 + dataBytes, 4), text("WAVE"), text("fmt "),
+                                   le(16, 4), le(1, 2), le(2, 2), le(44100, 4), le(44100 * 4, 4),
+                                   le(4, 2), le(16, 2), text("data"), le(dataBytes, 4)});
+        std::filesystem::resize_file(hours, 44 + dataBytes);
+    }
+    EXPECT_FALSE(engine.loadFile(0, hours, "hours"));
+    EXPECT_EQ(engine.padText(0), soundfx::kTooLong);
 
     ASSERT_TRUE(engine.loadFile(0, fits, "fits"));
     EXPECT_EQ(engine.padText(0), "fits");
@@ -262,6 +285,47 @@ TEST_F(SoundFxEngineTest, TriggersFromTwoThreadsWithReloadsRunClean)
     audio.join();
     engine.releaseFinished();
     EXPECT_EQ(engine.retiredCount(), 0u);
+}
+
+// Stored numbers outside their ranges (a hand-edited file, another version)
+// must not reach the gain table or the pad array as indexes.
+TEST_F(SoundFxEngineTest, SettingsAreClampedAndRoundTrip)
+{
+    const std::string path = folder.path("rackdata5.ini");
+    testkit::writeFile(path,
+                       []
+                       {
+                           const std::string text =
+                               "[SoundFX]\npath5=/sfx/horn.wav\nfile5=horn\nstart5=-3\n"
+                               "end5=20000\ngain5=40\ngain4=-99\npath2=/sfx/siren.wav\n"
+                               "gain2=7\ntrigger=5\nlastopen=/sfx/\n";
+                           return testkit::Bytes(text.begin(), text.end());
+                       }());
+    CIni ini(path);
+    SoundFxSettings state;
+    RestoreSoundFxSettings(ini, state);
+    EXPECT_EQ(state.pads[5], (SoundFxPadSettings{"/sfx/horn.wav", "horn", 0, 9999, 12}));
+    EXPECT_EQ(state.pads[2], (SoundFxPadSettings{"/sfx/siren.wav", "", 0, 9999, 0}));
+    EXPECT_EQ(state.pads[4], SoundFxPadSettings{});
+    EXPECT_EQ(state.trigger, 5);
+    EXPECT_EQ(state.lastOpenPath, "/sfx/");
+
+    for (const auto& [stored, read] : {std::pair{12, -1}, {-7, -1}, {2, 2}, {4, -1}})
+    {
+        ini.WriteInt("SoundFX", "trigger", stored);
+        SoundFxSettings again;
+        RestoreSoundFxSettings(ini, again);
+        EXPECT_EQ(again.trigger, read) << stored;
+    }
+
+    state.pads[7] = {"/sfx/drop.wav", "drop", 250, 1250, -6};
+    state.trigger = 7;
+    ASSERT_TRUE(SaveSoundFxSettings(ini, state));
+    SoundFxSettings back;
+    RestoreSoundFxSettings(CIni(path), back);
+    EXPECT_EQ(back.pads, state.pads);
+    EXPECT_EQ(back.trigger, 7);
+    EXPECT_EQ(back.lastOpenPath, "/sfx/");
 }
 
 } // namespace
