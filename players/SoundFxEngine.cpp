@@ -148,6 +148,7 @@ void SoundFxEngine::reset()
     for (int v = 0; v < m_nVoices; ++v)
         finish(m_voices[static_cast<size_t>(v)].data);
     m_nVoices = 0;
+    m_activeVoices.store(0);
     while (const auto trigger = m_triggers.pop())
         finish(trigger->data);
     releaseFinished();
@@ -171,7 +172,10 @@ void SoundFxEngine::process(float**, float** out, long, long numOut, long frames
             Voice{trigger->pad, trigger->data, trigger->start, trigger->end};
     }
     if (numOut < 2 || frames <= 0)
+    {
+        m_activeVoices.store(m_nVoices, std::memory_order_relaxed);
         return;
+    }
     float* left = out[0];
     float* right = out[1];
     std::fill(left, left + frames, 0.0f);
@@ -198,6 +202,7 @@ void SoundFxEngine::process(float**, float** out, long, long numOut, long frames
         else
             ++v;
     }
+    m_activeVoices.store(m_nVoices, std::memory_order_relaxed);
 }
 
 bool SoundFxEngine::loadFile(int pad, const std::string& path, const std::string& fileName)

@@ -84,6 +84,9 @@ public:
     // The highest start or end the knobs offer: the length in ms, at most 9999.
     int padKnobMaximum(int pad) const;
     double rate() const;
+    // Voices sounding at the end of the last block (the panel refuses a
+    // trigger, and keeps its edited pad, while all sixteen are busy).
+    int activeVoices() const { return m_activeVoices.load(std::memory_order_relaxed); }
     // Blocks of replaced data still waiting for their readers.
     size_t retiredCount() const;
 
@@ -122,6 +125,7 @@ private:
     std::vector<std::unique_ptr<Data>> m_retired;
     platform::SpscQueue<Trigger> m_triggers;
     std::array<std::atomic<float>, soundfx::kPadCount> m_gain;
+    std::atomic<int> m_activeVoices{0};
 
     // Audio thread only.
     std::array<Voice, soundfx::kVoiceCount> m_voices{};
