@@ -15,7 +15,6 @@
 #include <QMouseEvent>
 #include <QTest>
 #include <gtest/gtest.h>
-#include <sndfile.h>
 
 #include <cmath>
 #include <complex>
@@ -49,16 +48,13 @@ constexpr int kBand1kHz = 17;
 // One second of tones of 0.1 / count each on input 1, at the device's rate.
 bool writeTonesOnInputOne(const std::string& path, int rate, const std::vector<double>& tones)
 {
-    std::vector<float> interleaved(static_cast<size_t>(rate) * kChannels, 0.0f);
+    testkit::Recording input{rate, std::vector<std::vector<float>>(
+                                       kChannels, std::vector<float>(static_cast<size_t>(rate)))};
     for (size_t frame = 0; frame < static_cast<size_t>(rate); ++frame)
         for (double frequency : tones)
-            interleaved[frame * kChannels] += static_cast<float>(
+            input.channels[0][frame] += static_cast<float>(
                 0.1 / tones.size() * std::sin(2.0 * std::numbers::pi * frequency * frame / rate));
-    SF_INFO info{0, rate, kChannels, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 0, 0};
-    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-    const bool written = file != nullptr && sf_writef_float(file, interleaved.data(), rate) == rate;
-    sf_close(file);
-    return written;
+    return testkit::writeWav(path, input);
 }
 
 // A tone's amplitude over 0.2 s (whole periods of every tone used here)

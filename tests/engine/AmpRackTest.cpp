@@ -6,13 +6,13 @@
 #include "support/PanelChecks.h"
 #include "support/RackTest.h"
 #include "support/RealtimeTrap.h"
+#include "support/Tones.h"
 #include "utilkit/Ini.h"
 
 #include <QApplication>
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-#include <sndfile.h>
 
 #include <atomic>
 #include <chrono>
@@ -188,23 +188,6 @@ TEST_F(AmpRackTest, StereoDeviceLightsTwoLamps)
     EXPECT_FLOAT_EQ(amp.engine().meterDb(2), -120.0f);
 }
 
-// Reads a WAV file's channel 0.
-std::vector<float> readFirstChannel(const std::string& path, int& channels)
-{
-    SF_INFO info{};
-    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
-    if (file == nullptr)
-        return {};
-    std::vector<float> interleaved(static_cast<size_t>(info.frames * info.channels));
-    sf_readf_float(file, interleaved.data(), info.frames);
-    sf_close(file);
-    channels = info.channels;
-    std::vector<float> first;
-    for (sf_count_t frame = 0; frame < info.frames; ++frame)
-        first.push_back(interleaved[static_cast<size_t>(frame * info.channels)]);
-    return first;
-}
-
 TEST_F(AmpRackTest, TickIsAnImpulseEveryRateOverFramesBlocksInTheDeviceOutput)
 {
     const std::string wav = (m_folder.path() + "/tick.wav").toStdString();
@@ -219,9 +202,9 @@ TEST_F(AmpRackTest, TickIsAnImpulseEveryRateOverFramesBlocksInTheDeviceOutput)
         ASSERT_TRUE(silentChain.waitForBlocks(600));
         amp.PowerOff();
     }
-    int channels = 0;
-    const std::vector<float> samples = readFirstChannel(wav, channels);
-    ASSERT_EQ(channels, 4);
+    const testkit::Recording recording = testkit::readWav(wav);
+    ASSERT_EQ(recording.channels.size(), 4u);
+    const std::vector<float>& samples = recording.channels[0];
     // 48000 / 256 = 187.5: a full-scale impulse every 187 blocks.
     constexpr size_t kFrames = 256, kPeriod = 187;
     ASSERT_GE(samples.size(), 3 * kPeriod * kFrames);
@@ -257,9 +240,9 @@ TEST_F(AmpRackTest, OverloadIsClippedButMeteredAboveFullScale)
         EXPECT_NEAR(amp.engine().meterDb(0), 20.0 * std::log10(1.5), 0.01);
         amp.PowerOff();
     }
-    int channels = 0;
-    const std::vector<float> samples = readFirstChannel(wav, channels);
-    ASSERT_FALSE(samples.empty());
+    const testkit::Recording recording = testkit::readWav(wav);
+    ASSERT_GT(recording.frames(), 0u);
+    const std::vector<float>& samples = recording.channels[0];
     for (float sample : samples)
         ASSERT_NEAR(sample, 1.0f, 1e-6f);
 }

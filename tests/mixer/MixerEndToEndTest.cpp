@@ -13,7 +13,6 @@
 
 #include <QTest>
 #include <gtest/gtest.h>
-#include <sndfile.h>
 
 #include <atomic>
 #include <cmath>
@@ -43,30 +42,9 @@ std::vector<float> sine(double frequency, double amplitude)
 // The device's 4-channel input file: a tone on input 1, the rest silent.
 bool writeInputFile(const std::string& path, const std::vector<float>& inputOne)
 {
-    std::vector<float> interleaved(inputOne.size() * kDeviceChannels, 0.0f);
-    for (size_t frame = 0; frame < inputOne.size(); ++frame)
-        interleaved[frame * kDeviceChannels] = inputOne[frame];
-    SF_INFO info{0, kRate, kDeviceChannels, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 0, 0};
-    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-    const sf_count_t frames = static_cast<sf_count_t>(inputOne.size());
-    const bool written =
-        file != nullptr && sf_writef_float(file, interleaved.data(), frames) == frames;
-    sf_close(file);
-    return written;
-}
-
-// The device's output file, one vector per channel.
-std::vector<std::vector<float>> readOutputFile(const std::string& path)
-{
-    SF_INFO info{};
-    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
-    std::vector<std::vector<float>> channels(static_cast<size_t>(info.channels));
-    std::vector<float> frame(channels.size());
-    while (file != nullptr && sf_readf_float(file, frame.data(), 1) == 1)
-        for (size_t channel = 0; channel < channels.size(); ++channel)
-            channels[channel].push_back(frame[channel]);
-    sf_close(file);
-    return channels;
+    testkit::Recording input{kRate, {inputOne}};
+    input.channels.resize(kDeviceChannels, std::vector<float>(inputOne.size(), 0.0f));
+    return testkit::writeWav(path, input);
 }
 
 TEST_F(MixerEndToEndTest, DeviceInputAndSourceReachTheirOutputsAtPitchAndLevel)
@@ -104,7 +82,8 @@ TEST_F(MixerEndToEndTest, DeviceInputAndSourceReachTheirOutputsAtPitchAndLevel)
     EXPECT_EQ(realtime_trap::allocations() + realtime_trap::deallocations(), 0u);
     EXPECT_EQ(realtime_trap::blockingLocks(), 0u);
 
-    const std::vector<std::vector<float>> outputs = readOutputFile(folder.path("output.wav"));
+    const std::vector<std::vector<float>> outputs =
+        testkit::readWav(folder.path("output.wav")).channels;
     ASSERT_EQ(outputs.size(), static_cast<size_t>(kDeviceChannels));
     for (const auto& [output, frequency, level] :
          {std::tuple{0, 1000.0, 0.25}, {1, 660.0, 0.5 * chain.outputGain()}})

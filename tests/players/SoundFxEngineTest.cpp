@@ -1,7 +1,7 @@
 // The sound-effect pads driven block by block as the mixer would, with the
 // real-time trap armed around every block: gains, rate conversion, length
 // limits, trims, voice mixing and the hand-over of sample data between
-// threads. Sound files are written here with libsndfile.
+// threads. Sound files are written with the kit's WAV writer.
 
 #include "players/SoundFxEngine.h"
 #include "support/RealtimeTrap.h"
@@ -26,18 +26,11 @@ template <typename F>
 std::string writeWav(const testkit::TemporaryFolder& folder, const std::string& name, int rate,
                      sf_count_t frames, F value)
 {
-    const std::string path = folder.path(name);
-    SF_INFO info{};
-    info.samplerate = rate;
-    info.channels = 1;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
-    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-    std::vector<float> samples(static_cast<size_t>(frames));
+    testkit::Recording pad{rate, {std::vector<float>(static_cast<size_t>(frames))}};
     for (sf_count_t n = 0; n < frames; ++n)
-        samples[static_cast<size_t>(n)] = value(n);
-    sf_writef_float(file, samples.data(), frames);
-    sf_close(file);
-    return path;
+        pad.channels[0][static_cast<size_t>(n)] = value(n);
+    testkit::writeWav(folder.path(name), pad);
+    return folder.path(name);
 }
 
 std::string writeConstant(const testkit::TemporaryFolder& folder, const std::string& name, int rate,

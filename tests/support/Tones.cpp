@@ -1,5 +1,7 @@
 #include "support/Tones.h"
 
+#include <sndfile.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -88,6 +90,44 @@ std::string toneFaults(const float* samples, size_t count, size_t stride, double
     if (jump > maxJump)
         faults << "a jump of " << jump << "; ";
     return faults.str();
+}
+
+Recording readWav(const std::string& path)
+{
+    Recording recording;
+    SF_INFO info{};
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+    if (file == nullptr)
+        return recording;
+    std::vector<float> interleaved(static_cast<size_t>(info.frames * info.channels));
+    const sf_count_t frames = sf_readf_float(file, interleaved.data(), info.frames);
+    sf_close(file);
+    recording.sampleRate = info.samplerate;
+    recording.channels.assign(static_cast<size_t>(info.channels),
+                              std::vector<float>(static_cast<size_t>(frames)));
+    for (sf_count_t frame = 0; frame < frames; ++frame)
+        for (int channel = 0; channel < info.channels; ++channel)
+            recording.channels[static_cast<size_t>(channel)][static_cast<size_t>(frame)] =
+                interleaved[static_cast<size_t>(frame * info.channels + channel)];
+    return recording;
+}
+
+bool writeWav(const std::string& path, const Recording& recording)
+{
+    const size_t channels = recording.channels.size();
+    const size_t frames = recording.frames();
+    std::vector<float> interleaved(frames * channels);
+    for (size_t frame = 0; frame < frames; ++frame)
+        for (size_t channel = 0; channel < channels; ++channel)
+            interleaved[frame * channels + channel] = recording.channels[channel][frame];
+    SF_INFO info{
+        0, recording.sampleRate, static_cast<int>(channels), SF_FORMAT_WAV | SF_FORMAT_FLOAT, 0, 0};
+    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+    const bool written = file != nullptr && sf_writef_float(file, interleaved.data(),
+                                                            static_cast<sf_count_t>(frames)) ==
+                                                static_cast<sf_count_t>(frames);
+    sf_close(file);
+    return written;
 }
 
 std::vector<std::pair<size_t, size_t>> soundingStretches(const std::vector<float>& samples)

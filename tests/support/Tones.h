@@ -55,6 +55,19 @@ std::string toneFaults(const float* samples, size_t count, size_t stride, double
 
 void writeFile(const std::string& path, const Bytes& bytes);
 
+// A WAV file as float channels.
+struct Recording
+{
+    int sampleRate = 0;
+    std::vector<std::vector<float>> channels;
+    size_t frames() const { return channels.empty() ? 0 : channels.front().size(); }
+};
+// No channels when the file cannot be read.
+Recording readWav(const std::string& path);
+// Writes float channels of equal length (a device's input file, a pad);
+// false when the file could not be written.
+bool writeWav(const std::string& path, const Recording& recording);
+
 // The stretches [begin, end) where a recording sounds: above 0.05, split by
 // 10 ms of silence at 48000 Hz.
 std::vector<std::pair<size_t, size_t>> soundingStretches(const std::vector<float>& samples);

@@ -20,7 +20,6 @@
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
-#include <sndfile.h>
 
 #include <chrono>
 
@@ -53,26 +52,6 @@ void activate(QWidget* window)
     EXPECT_TRUE(QTest::qWaitForWindowActive(window, kAppearMs));
 }
 } // namespace
-
-Recording readWav(const std::string& path)
-{
-    Recording recording;
-    SF_INFO info{};
-    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
-    if (file == nullptr)
-        return recording;
-    std::vector<float> interleaved(static_cast<size_t>(info.frames * info.channels));
-    const sf_count_t frames = sf_readf_float(file, interleaved.data(), info.frames);
-    sf_close(file);
-    recording.sampleRate = info.samplerate;
-    recording.channels.assign(static_cast<size_t>(info.channels),
-                              std::vector<float>(static_cast<size_t>(frames)));
-    for (sf_count_t frame = 0; frame < frames; ++frame)
-        for (int channel = 0; channel < info.channels; ++channel)
-            recording.channels[static_cast<size_t>(channel)][static_cast<size_t>(frame)] =
-                interleaved[static_cast<size_t>(frame * info.channels + channel)];
-    return recording;
-}
 
 void WholeRackTest::SetUp()
 {

@@ -10,6 +10,7 @@
 // Threads: GUI thread (the test's own).
 
 #include "support/RackTest.h"
+#include "support/Tones.h"
 
 #include <QString>
 #include <QStringList>
@@ -31,15 +32,8 @@ class QWidget;
 namespace wholerack
 {
 
-// A WAV file as float channels.
-struct Recording
-{
-    int sampleRate = 0;
-    std::vector<std::vector<float>> channels;
-    size_t frames() const { return channels.empty() ? 0 : channels.front().size(); }
-};
-// Empty channels when the file cannot be read.
-Recording readWav(const std::string& path);
+using testkit::readWav;
+using testkit::Recording;
 
 class WholeRackTest : public testkit::RackTest
 {
