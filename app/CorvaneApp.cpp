@@ -17,6 +17,11 @@ std::unique_ptr<CMainFrame> createCorvaneWindow()
 
 int runCorvane(int argc, char** argv)
 {
+    // Plug-in editors embed into X11 windows only: in a Wayland session the
+    // program runs through XWayland, unless the user chose a platform.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("DISPLAY") &&
+        !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Corvane"));
 

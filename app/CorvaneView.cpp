@@ -4,8 +4,19 @@
 #include "app/RackUnit.h"
 #include "app/RackUnitFactory.h"
 #include "engine/AmpRack.h"
+#include "midiremote/CMidiSetupDlg.h"
+#include "midiremote/InstrumentPort.h"
 #include "mixer/MixerRack.h"
+#include "mixer/MixerRemote.h"
+#include "platform/GuiThread.h"
+#include "players/CDRack.h"
+#include "players/CDRemote.h"
+#include "players/LoopRack.h"
 #include "players/MP3Rack.h"
+#include "players/MP3Remote.h"
+#include "players/SoundFxRack.h"
+#include "recorder/RecorderRack.h"
+#include "recorder/RecorderRemote.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -38,12 +49,13 @@ CCorvaneView::CCorvaneView(QWidget* parent) : QWidget(parent)
 CCorvaneView::~CCorvaneView()
 {
     qApp->removeEventFilter(this);
+    // No remote message may reach a unit that is going away.
+    m_midiIn.Close();
     shutdownEngine();
     // Reverse of construction: the amplifier first, the pads last.
     for (auto unit = rack::kConstructionOrder.rbegin(); unit != rack::kConstructionOrder.rend();
          ++unit)
         m_ownedUnits[*unit].reset();
-    m_midiIn.Close();
 }
 
 void CCorvaneView::createUnits()
@@ -70,6 +82,97 @@ void CCorvaneView::OnInitialUpdate()
                         m_units[rack::Recorder], m_units[rack::LoopPlayer], m_units[rack::SoundFX]);
     amplifier()->SetChain(m_units[rack::Mixer], m_units[rack::GraphicEQ]);
     updateScrollRange();
+
+    buildRemoteTargets();
+    m_remote.setBindings(remote::RestoreBindings(m_settings));
+    if (auto* instrument = dynamic_cast<remote::InstrumentPort*>(m_units[rack::Instrument]))
+        instrument->setPortChangedHandler([this] { openRemotePort(); });
+    openRemotePort();
+}
+
+namespace
+{
+// Appends one target per function of a unit's remote rows.
+template <typename Unit>
+void appendTargets(std::vector<std::function<void(int)>>& targets, Unit* unit,
+                   RackRemoteTable<Unit> rows)
+{
+    for (const RackRemoteOperation<Unit>& row : rows)
+        for (int index = 0; index < row.count; ++index)
+            targets.push_back([unit, &row, index](int value) { row.apply(*unit, index, value); });
+}
+
+} // namespace
+
+void CCorvaneView::buildRemoteTargets()
+{
+    m_remoteTargets.clear();
+    appendTargets(m_remoteTargets, mixer(), mixer_remote::operations());
+    appendTargets(m_remoteTargets, static_cast<CCDRack*>(m_units[rack::CDPlayer]),
+                  cdRemoteOperations());
+    appendTargets(m_remoteTargets, static_cast<CRecorderRack*>(m_units[rack::Recorder]),
+                  recorderRemoteOperations());
+    appendTargets(m_remoteTargets, mp3Player(), mp3RemoteOperations());
+    Q_ASSERT(m_remoteTargets.size() == remote::kFunctionCount);
+}
+
+void CCorvaneView::applyRemote(int function, int midiValue)
+{
+    CORVANE_ASSERT_GUI_THREAD();
+    if (function >= 0 && static_cast<size_t>(function) < m_remoteTargets.size())
+        m_remoteTargets[static_cast<size_t>(function)](midiValue);
+}
+
+void CCorvaneView::openRemotePort()
+{
+    CORVANE_ASSERT_GUI_THREAD();
+    // The old port closes first: its delivery thread is joined before the
+    // sharing decision changes where its messages go.
+    m_midiIn.Close();
+    m_nRemotePort = -1;
+    const std::vector<std::string> names = midi::CMIDIInDevice::DeviceNames();
+    const int port = remote::findPort(names, remote::RestorePort(m_settings));
+    takeSharingDecision(port, names);
+    if (port < 0)
+        return;
+    try
+    {
+        m_remote.setDevice(&m_midiIn);
+        m_midiIn.SetReceiver(m_remote);
+        m_midiIn.Open(static_cast<unsigned>(port));
+        m_midiIn.AddSysExBuffer(m_sysExBuffer.data(), m_sysExBuffer.size());
+        m_midiIn.StartRecording();
+        m_nRemotePort = port;
+    }
+    catch (const midi::CMIDIInException&)
+    {
+        // A port that vanished or refuses leaves the remote closed.
+        m_midiIn.Close();
+        takeSharingDecision(-1, names);
+    }
+}
+
+void CCorvaneView::takeSharingDecision(int remotePort, const std::vector<std::string>& deviceNames)
+{
+    auto* instrument = dynamic_cast<remote::InstrumentPort*>(m_units[rack::Instrument]);
+    if (instrument == nullptr)
+        return;
+    // An instrument without a port shares nothing.
+    const std::string instrumentPort = instrument->midiPortName();
+    const bool shares = remotePort >= 0 && !instrumentPort.empty() &&
+                        remote::findPort(deviceNames, {0, instrumentPort}) == remotePort;
+    m_remote.setInstrument(shares ? &instrument->midiReceiver() : nullptr);
+    instrument->setSharesRemotePort(shares);
+}
+
+void CCorvaneView::runMidiSetup()
+{
+    CMidiSetupDlg dialog(m_settings, midi::CMIDIInDevice::DeviceNames(), m_nRemotePort, this);
+    connect(&dialog, &CMidiSetupDlg::portChanged, this, &CCorvaneView::openRemotePort);
+    m_remote.setLearner([&dialog](int status, int data1) { dialog.learn(status, data1); });
+    dialog.exec();
+    m_remote.setLearner({});
+    m_remote.setBindings(remote::RestoreBindings(m_settings));
 }
 
 void CCorvaneView::relayout()
@@ -110,6 +213,11 @@ CMixerRack* CCorvaneView::mixer() const
 CMP3Rack* CCorvaneView::mp3Player() const
 {
     return static_cast<CMP3Rack*>(m_units[rack::MP3Player]);
+}
+
+CSoundFxRack* CCorvaneView::soundFx() const
+{
+    return static_cast<CSoundFxRack*>(m_units[rack::SoundFX]);
 }
 
 std::size_t CCorvaneView::indexOf(const CRackUnit* unit) const
@@ -198,8 +306,18 @@ bool CCorvaneView::eventFilter(QObject* watched, QEvent* event)
     {
         auto* key = static_cast<QKeyEvent*>(event);
         const bool keypad = key->modifiers().testFlag(Qt::KeypadModifier);
-        runKeyAction(rack::keyActionFor(key->key(), keypad));
+        const rack::KeyAction action = rack::keyActionFor(key->key(), keypad);
+        // A held fader key keeps stepping; a held pad or loop key acts once.
+        const bool repeat =
+            m_keyRepeats.isRepeat(key->key(), key->timestamp(), key->isAutoRepeat());
+        if (!repeat || !rack::actsOncePerPress(action.kind))
+            runKeyAction(action);
         return true;
+    }
+    if (event->type() == QEvent::KeyRelease && isOwnWidget(watched))
+    {
+        auto* key = static_cast<QKeyEvent*>(event);
+        m_keyRepeats.released(key->key(), key->timestamp());
     }
     if (event->type() == QEvent::ShortcutOverride && isOwnWidget(watched))
     {
@@ -221,10 +339,18 @@ void CCorvaneView::runKeyAction(const rack::KeyAction& action)
         mixer()->StepMasterLevel(2 * action.index, action.step > 0);
         mixer()->StepMasterLevel(2 * action.index + 1, action.step > 0);
         break;
+    case rack::KeyActionKind::Pad:
+        soundFx()->TriggerPad(action.index);
+        break;
+    case rack::KeyActionKind::LoopPlay:
+        if (auto* loop = dynamic_cast<CLoopRack*>(m_units[rack::LoopPlayer]))
+            loop->PlayToggle();
+        break;
+    case rack::KeyActionKind::LoopSlot:
+        if (auto* loop = dynamic_cast<CLoopRack*>(m_units[rack::LoopPlayer]))
+            loop->SelectSlot(action.index);
+        break;
     case rack::KeyActionKind::None:
-    case rack::KeyActionKind::LoopPlay: // the loop player and the pads are
-    case rack::KeyActionKind::Pad:      // placeholders so far: their keys are
-    case rack::KeyActionKind::LoopSlot: // consumed without action
         break;
     }
 }

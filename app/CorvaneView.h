@@ -11,6 +11,7 @@
 #include "app/KeyboardMap.h"
 #include "app/RackLayout.h"
 #include "app/RackUnitTable.h"
+#include "midiremote/RemoteDispatcher.h"
 #include "utilkit/Ini.h"
 #include "utilkit/midi/MIDIInDevice.h"
 
@@ -20,11 +21,13 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class CAmpRack;
 class CMP3Rack;
 class CMixerRack;
 class CRackUnit;
+class CSoundFxRack;
 class QScrollBar;
 
 class CCorvaneView : public QWidget
@@ -49,6 +52,7 @@ public:
     CAmpRack* amplifier() const;
     CMixerRack* mixer() const;
     CMP3Rack* mp3Player() const;
+    CSoundFxRack* soundFx() const;
     const RackLayout& layout() const { return m_layout; }
     int scrollOffset() const { return m_nScrollOffset; }
     void scrollTo(int offset);
@@ -57,6 +61,18 @@ public:
     // The layout routine: place every unit and write every position.
     void relayout();
     void moveUnit(CRackUnit* unit, bool up);
+
+    // MIDI remote control. GUI thread. Opens the port the settings name
+    // (closing the open one first) and takes the instrument-sharing decision.
+    void openRemotePort();
+    // The port the remote has open, as an index into the device list; -1 none.
+    int remotePort() const { return m_nRemotePort; }
+    // "MIDI Controller Setup ...": the modal setup dialog; bindings are read
+    // again when it closes.
+    void runMidiSetup();
+    remote::RemoteDispatcher& remoteDispatcher() { return m_remote; }
+    // Runs remote function 0-52 with a MIDI value (GUI thread).
+    void applyRemote(int function, int midiValue);
 
     // Runs the keyboard action for a key (exposed for the key filter and tests).
     void runKeyAction(const rack::KeyAction& action);
@@ -72,11 +88,21 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
 
 private:
+    rack::KeyRepeatFilter m_keyRepeats;
     void createUnits();
     void updateScrollRange();
     std::size_t indexOf(const CRackUnit* unit) const;
     bool isOwnWidget(QObject* object) const;
 
+    void buildRemoteTargets();
+    void takeSharingDecision(int remotePort, const std::vector<std::string>& deviceNames);
+
+    // Before the device: the device's delivery thread calls into it.
+    remote::RemoteDispatcher m_remote{*this, [this](int function, int value)
+                                      { applyRemote(function, value); }};
+    std::vector<std::function<void(int)>> m_remoteTargets;
+    int m_nRemotePort = -1;
+    std::array<unsigned char, remote::RemoteDispatcher::kSysExBufferSize> m_sysExBuffer{};
     midi::CMIDIInDevice m_midiIn;
     // Destroyed in reverse of the registry's construction order.
     std::array<std::unique_ptr<CRackUnit>, rack::RackUnitCount> m_ownedUnits;

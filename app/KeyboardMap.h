@@ -5,6 +5,8 @@
 
 #include <Qt>
 
+#include <map>
+
 namespace rack
 {
 
@@ -28,5 +30,33 @@ struct KeyAction
 // key: Qt::Key; keypad: whether the key came from the numeric keypad (the
 // keypad's digits are consumed without action).
 KeyAction keyActionFor(int key, bool keypad);
+
+// Whether a held key must not repeat the action (faders step on; a pad or a
+// play switch would retrigger or toggle).
+constexpr bool actsOncePerPress(KeyActionKind kind)
+{
+    return kind == KeyActionKind::Pad || kind == KeyActionKind::LoopPlay ||
+           kind == KeyActionKind::LoopSlot;
+}
+
+// Tells a held key's repeats from fresh presses. Qt marks a repeat only when
+// X delivers the repeat's release and press together; under load they come
+// apart and the press looks fresh. X gives a repeat's release and press the
+// same timestamp, while a person's release and next press are apart.
+class KeyRepeatFilter
+{
+public:
+    void released(int key, unsigned long timestamp) { m_releasedAt[key] = timestamp; }
+    bool isRepeat(int key, unsigned long timestamp, bool markedRepeat) const
+    {
+        if (markedRepeat)
+            return true;
+        const auto release = m_releasedAt.find(key);
+        return timestamp != 0 && release != m_releasedAt.end() && release->second == timestamp;
+    }
+
+private:
+    std::map<int, unsigned long> m_releasedAt;
+};
 
 } // namespace rack

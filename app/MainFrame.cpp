@@ -22,6 +22,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
     createMenus();
     m_pView = new CCorvaneView(this);
     setCentralWidget(m_pView);
+    connect(this, &CMainFrame::midiSetupRequested, m_pView, &CCorvaneView::runMidiSetup);
 
     // Only the height can change.
     setMinimumWidth(kWidth);

@@ -424,9 +424,11 @@ void CMASIO::BufferProc(long index)
 {
     if (!m_bStarted.load(std::memory_order_acquire))
         return;
-    std::lock_guard lock(m_blockLock);
+    // Never waits: the lock is only ever held elsewhere by a stop or unload,
+    // and a block that meets one is not wanted any more.
+    std::unique_lock lock(m_blockLock, std::try_to_lock);
     // Checked again under the lock: stop and unload clear it while holding it.
-    if (!m_bStarted.load(std::memory_order_relaxed))
+    if (!lock.owns_lock() || !m_bStarted.load(std::memory_order_relaxed))
         return;
     platform::ScopedNoDenormals noDenormals;
     const size_t half = index != 0 ? 1 : 0;

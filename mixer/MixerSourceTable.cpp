@@ -27,17 +27,18 @@ void MixerSourceTable::setEntries(RackProcessor* mp3, RackProcessor* cd, RackPro
 void MixerSourceTable::updateRouting(
     const std::array<int, kSelectableSourceCount>& stereoSelectorItems)
 {
+    // Each flag is written once, with its final value: a unit whose Play
+    // checks the flag between a clear and a set would load and never start.
     for (int index = Mp3Player; index <= DualEffect; ++index)
     {
-        if (RackProcessor* unit = entry(index))
-            unit->m_bRouted.store(false);
-    }
-    for (int item : stereoSelectorItems)
-    {
-        if (item < Mp3Player || item > kSelectableSourceCount)
+        RackProcessor* unit = entry(index);
+        if (unit == nullptr)
             continue;
-        if (RackProcessor* unit = entry(item))
-            unit->m_bRouted.store(true);
+        // Only the units a stereo selector offers (items 1-5) can be routed.
+        bool routed = false;
+        for (int item : stereoSelectorItems)
+            routed = routed || (item == index && item <= kSelectableSourceCount);
+        unit->m_bRouted.store(routed);
     }
 }
 

@@ -7,10 +7,11 @@ Event::Event(Reset reset, bool initiallySet) : m_reset(reset), m_set(initiallySe
 
 void Event::set()
 {
-    {
-        std::lock_guard lock(m_mutex);
-        m_set = true;
-    }
+    // Notified under the lock: a waiter that wakes may destroy the event
+    // (JACK's shutdown callback sets it while the driver's destructor
+    // waits), and must not do so before this call is done with it.
+    std::lock_guard lock(m_mutex);
+    m_set = true;
     if (m_reset == Reset::Automatic)
         m_condition.notify_one();
     else

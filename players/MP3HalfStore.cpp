@@ -2,13 +2,22 @@
 
 #include <algorithm>
 
-MP3HalfStore::MP3HalfStore()
+MP3HalfStore::MP3HalfStore() : MP3HalfStore(halfFrames, convertedFrames) {}
+
+MP3HalfStore::MP3HalfStore(size_t rawFrames, size_t convertedFrames)
 {
     for (Half& half : m_halves)
     {
-        half.raw.assign(halfFloats, 0.0f);
+        half.raw.assign(rawFrames * 2, 0.0f);
         half.converted.assign(convertedFrames * 2, 0.0f);
     }
+}
+
+void MP3HalfStore::reserveConverted(size_t frames)
+{
+    for (Half& half : m_halves)
+        if (half.converted.size() < frames * 2)
+            half.converted.resize(frames * 2, 0.0f);
 }
 
 bool MP3HalfStore::claimForRefill(int half)

@@ -1,9 +1,10 @@
 #pragma once
 
-// MP3HalfStore: the MP3 player's two-half playback store. Each half holds
-// 115200 decoded stereo frames (about 2.6 s at 44100 Hz) and, when the file
-// rate differs from the device rate, their conversion. The audio thread reads
-// one half while a worker refills the other.
+// MP3HalfStore: the players' two-half playback store. Each half holds
+// decoded stereo frames (the MP3 player's 115200, about 2.6 s at 44100 Hz;
+// the CD player's 54 blocks) and, when the source rate differs from the
+// device rate, their conversion. The audio thread reads one half while a
+// worker refills the other.
 //
 // Ownership of a half passes by its atomic state: Ready halves belong to the
 // reader, Consumed and Filling halves to the filler, so the two never touch
@@ -41,7 +42,14 @@ public:
         Filling,  // being filled
     };
 
+    // The MP3 player's sizes.
     MP3HalfStore();
+    // Another player's sizes, in stereo frames per half.
+    MP3HalfStore(size_t rawFrames, size_t convertedFrames);
+    // While the reader is stopped and no fill runs: room for at least
+    // `frames` converted frames per half (kept as they are).
+    void reserveConverted(size_t frames);
+    size_t convertedCapacity() const { return m_halves[0].converted.size() / 2; }
 
     // Filler side.
     float* rawHalf(int half) { return m_halves[half].raw.data(); }

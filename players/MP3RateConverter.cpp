@@ -13,10 +13,10 @@ constexpr int stereo = 2;
 constexpr long outputMarginFrames = 4096;
 } // namespace
 
-MP3RateConverter::MP3RateConverter()
+MP3RateConverter::MP3RateConverter(Quality quality)
 {
     int error = 0;
-    m_state = src_new(SRC_SINC_FASTEST, stereo, &error);
+    m_state = src_new(quality == Quality::Linear ? SRC_LINEAR : SRC_SINC_FASTEST, stereo, &error);
 }
 
 MP3RateConverter::~MP3RateConverter()

@@ -1,7 +1,8 @@
 #pragma once
 
-// MP3RateConverter: brings decoded MP3 audio (interleaved stereo) to the
-// device rate with libsamplerate's fastest sinc converter. The converter keeps
+// MP3RateConverter: brings a player's audio (interleaved stereo) to the
+// device rate with libsamplerate: the fastest sinc converter for MP3 files,
+// linear interpolation for CD audio. The converter keeps
 // its state from one half of the playback store to the next, so the halves
 // join without a seam; reset() starts a new stream.
 //
@@ -15,7 +16,12 @@ typedef struct SRC_STATE_tag SRC_STATE;
 class MP3RateConverter
 {
 public:
-    MP3RateConverter();
+    enum class Quality
+    {
+        SincFastest,
+        Linear,
+    };
+    explicit MP3RateConverter(Quality quality = Quality::SincFastest);
     ~MP3RateConverter();
     MP3RateConverter(const MP3RateConverter&) = delete;
     MP3RateConverter& operator=(const MP3RateConverter&) = delete;

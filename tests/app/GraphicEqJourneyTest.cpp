@@ -17,7 +17,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <complex>
 #include <numbers>
 #include <vector>
 
@@ -57,24 +56,6 @@ bool writeTonesOnInputOne(const std::string& path, int rate, const std::vector<d
     return testkit::writeWav(path, input);
 }
 
-// A tone's amplitude over 0.2 s (whole periods of every tone used here)
-// from 0.3 s into the sounding part.
-double toneLevel(const std::vector<float>& samples, int rate, double frequency = 1000.0)
-{
-    size_t first = 0;
-    while (first < samples.size() && std::fabs(samples[first]) < 1e-3f)
-        ++first;
-    first += static_cast<size_t>(rate * 3 / 10);
-    const size_t length = static_cast<size_t>(rate / 5);
-    if (first + length > samples.size())
-        return 0.0;
-    std::complex<double> sum;
-    for (size_t frame = first; frame < first + length; ++frame)
-        sum += static_cast<double>(samples[frame]) *
-               std::polar(1.0, -2.0 * std::numbers::pi * frequency * frame / rate);
-    return 2.0 * std::abs(sum) / static_cast<double>(length);
-}
-
 void drag(QWidget& widget, QPoint from, QPoint to)
 {
     QMouseEvent press(QEvent::MouseButtonPress, from, widget.mapToGlobal(from), Qt::LeftButton,
@@ -102,7 +83,8 @@ TEST_F(GraphicEqJourney, EqualiserSliderLiftsTheToneAtTheDeviceOutput)
         waitMs(1600);
         powerOff();
         const wholerack::Recording played = wholerack::readWav(deviceOutput());
-        return played.channels.empty() ? 0.0 : toneLevel(played.channels[0], kRate);
+        return played.channels.empty() ? 0.0
+                                       : testkit::toneLevel(played.channels[0], kRate, 1000.0);
     };
     const double flat = playOutputOne();
     ASSERT_GT(flat, 0.01);
@@ -145,8 +127,9 @@ TEST_F(GraphicEqJourney, BandsSitAtTheirPrintedFrequenciesAtEveryRate)
             const wholerack::Recording played = wholerack::readWav(deviceOutput());
             std::vector<double> measured;
             for (double centre : centres)
-                measured.push_back(
-                    played.channels.empty() ? 0.0 : toneLevel(played.channels[0], rate, centre));
+                measured.push_back(played.channels.empty()
+                                       ? 0.0
+                                       : testkit::toneLevel(played.channels[0], rate, centre));
             return measured;
         };
         for (int band : bands)

@@ -16,15 +16,18 @@
 #include "mixer/MixerGainLaws.h"
 #include "mixer/MixerRack.h"
 #include "players/MP3Rack.h"
+#include "plugins/EffectRack.h"
 #include "support/WholeRack.h"
 #include "utilkit/Ini.h"
 
 #include <QApplication>
+#include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
+#include <filesystem>
 
 namespace
 {
@@ -233,6 +236,73 @@ TEST_F(RealProgramTest, APersonPlaysTwoFilesAndQuits)
     ASSERT_EQ(played.channels.size(), 4u);
     journey::expectPlayed(played.channels[0], mixer().engine().gainLaws());
     journey::expectPlayed(played.channels[1], mixer().engine().gainLaws());
+}
+
+// A real effect's editor from the rack: EDIT opens "VST Editor 1" at the
+// editor's own size, the editor draws all of it (not only the corner a
+// plug-in draws before its first idle call), closes with the window and
+// opens again.
+TEST_F(RealProgramTest, ARealEffectsEditorOpensDrawsClosesAndReopens)
+{
+    const std::string reverb = "/usr/lib/vst/MVerb-vst.so";
+    if (!std::filesystem::exists(reverb))
+        GTEST_SKIP() << "dpf-plugins-vst is not installed";
+    {
+        CIni settings(settingsPath());
+        settings.WriteString("effect", "filename1", reverb);
+    }
+    start();
+    auto* effect = dynamic_cast<CEffectRack*>(view().unit(rack::DualEffect));
+    ASSERT_NE(effect, nullptr);
+    ASSERT_TRUE(startCorvane()) << "corvane's window did not appear";
+    QTest::qWait(1500);
+
+    auto findEditor = [&] {
+        return xdotool({"search", "--onlyvisible", "--name", "^VST Editor 1$"})
+            .split('\n')
+            .value(0);
+    };
+    auto openEditor = [&]
+    {
+        clickOn(effect->editorButton(0));
+        QString editor;
+        for (int step = 0; step < 50 && editor.isEmpty(); ++step, QTest::qWait(100))
+            editor = findEditor();
+        return editor;
+    };
+    const QString editor = openEditor();
+    ASSERT_FALSE(editor.isEmpty()) << "no editor window";
+    QTest::qWait(1500);
+    screen("5-editor");
+    const QString picture = QString::fromStdString(mediaPath("editor.png"));
+    run("sh",
+        {"-c", QStringLiteral("xwd -id %1 -silent | convert xwd:- '%2'").arg(editor, picture)},
+        m_environment);
+    const QImage drawn(picture);
+    ASSERT_FALSE(drawn.isNull());
+    EXPECT_GT(drawn.width(), 200);
+    EXPECT_GT(drawn.height(), 100);
+    // The far quarter of the editor holds more than one colour.
+    QSet<QRgb> colours;
+    for (int y = drawn.height() / 2; y < drawn.height(); y += 3)
+        for (int x = drawn.width() / 2; x < drawn.width(); x += 3)
+            colours.insert(drawn.pixel(x, y));
+    EXPECT_GT(colours.size(), 8);
+
+    xdotool({"windowactivate", "--sync", editor});
+    xdotool({"key", "alt+F4"});
+    QTest::qWait(800);
+    EXPECT_TRUE(findEditor().isEmpty()) << "the editor stayed on screen";
+    const QString reopened = openEditor();
+    EXPECT_FALSE(reopened.isEmpty()) << "the editor did not open again";
+    screen("6-reopened");
+
+    xdotool({"windowactivate", "--sync", m_window});
+    xdotool({"key", "alt+F4"});
+    QTest::qWait(800);
+    xdotool({"key", "y"});
+    ASSERT_TRUE(m_corvane.waitForFinished(kStartMs)) << "corvane did not exit";
+    EXPECT_EQ(m_corvane.exitCode(), 0);
 }
 
 } // namespace

@@ -18,6 +18,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <cstdio>
+
 namespace
 {
 
@@ -147,8 +149,11 @@ TEST_F(WholeRackTest, PlaylistPlaysOnJackAtTheServersRate)
     ASSERT_TRUE(QTest::qWaitFor([&] { return capture.full(); }, 20000)) << "JACK heard nothing";
     click(mp3Player().stopButton());
     powerOff();
-    if (testkit::JackCapture::kSoundIsTimed)
+    if (capture.soundIsWhole())
         journey::expectPlayed(capture.samples(), mixer().engine().gainLaws());
+    else
+        std::printf("The capture missed %zu server cycles: its recording is not checked.\n",
+                    capture.missedCycles());
 
     // The user's own choice comes back at power off, and stays stored.
     EXPECT_EQ(rate.itemText(rate.getitemindex()), "44100HZ");

@@ -146,8 +146,7 @@ TEST(JackDriver, PlaysAToneAnotherClientHearsWithoutAllocatingOrLocking)
 
     // Once the graph is settled, each process cycle (JACK's wait between
     // cycles, the driver's copies, the host's conversions, the callback)
-    // neither allocates nor takes a lock but the per-block one, once per
-    // block (give or take the block running while the counts are read).
+    // neither allocates nor takes a lock.
     ASSERT_TRUE(waitFor([&] { return capture.written.load() > 0; }));
     realtime_trap::resetCounts();
     const long first = state.blocks.load();
@@ -156,8 +155,7 @@ TEST(JackDriver, PlaysAToneAnotherClientHearsWithoutAllocatingOrLocking)
     const size_t locks = realtime_trap::blockingLocks();
     EXPECT_EQ(realtime_trap::allocations() + realtime_trap::deallocations(), 0u);
     EXPECT_GE(blocks, 100);
-    EXPECT_GE(locks, size_t(blocks - 1));
-    EXPECT_LE(locks, size_t(blocks + 1));
+    EXPECT_EQ(locks, 0u);
     ASSERT_TRUE(host.stopaudio());
     EXPECT_TRUE(host.unloaddriver());
 

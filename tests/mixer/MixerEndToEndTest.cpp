@@ -15,8 +15,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cmath>
-#include <numbers>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -32,11 +30,7 @@ constexpr int kDeviceChannels = 4;
 
 std::vector<float> sine(double frequency, double amplitude)
 {
-    std::vector<float> samples(kToneFrames);
-    for (long frame = 0; frame < kToneFrames; ++frame)
-        samples[frame] = static_cast<float>(
-            amplitude * std::sin(2.0 * std::numbers::pi * frequency * frame / kRate));
-    return samples;
+    return testkit::makeSine(kRate, kToneFrames, frequency, amplitude);
 }
 
 // The device's 4-channel input file: a tone on input 1, the rest silent.

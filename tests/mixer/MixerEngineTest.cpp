@@ -272,6 +272,24 @@ TEST_F(MixerEngineTest, SelectorsMarkUnitsRoutedAndUnrouted)
     EXPECT_FALSE(mp3.m_bRouted);
     select(4, 6);
     EXPECT_FALSE(effect.m_bRouted);
+
+    // A unit that stays selected is never seen unrouted while another
+    // selector changes (a Play checking the flag then would never start).
+    select(3, MixerSourceTable::Mp3Player);
+    std::atomic<bool> done{false};
+    std::atomic<int> unroutedSeen{0};
+    std::thread player(
+        [&]
+        {
+            while (!done.load())
+                if (!mp3.m_bRouted.load())
+                    unroutedSeen.fetch_add(1);
+        });
+    for (int change = 0; change < 300000; ++change)
+        select(5, change % 2 ? MixerSourceTable::CdPlayer : MixerSourceTable::None);
+    done.store(true);
+    player.join();
+    EXPECT_EQ(unroutedSeen.load(), 0);
 }
 
 // Sends go through the effect and come back as returns; the record feed

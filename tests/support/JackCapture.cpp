@@ -35,6 +35,10 @@ int JackCapture::process(jack_nframes_t frames, void* self)
     auto* capture = static_cast<JackCapture*>(self);
     const auto* input = static_cast<const float*>(jack_port_get_buffer(capture->m_port, frames));
     size_t written = capture->m_written.load(std::memory_order_relaxed);
+    const jack_nframes_t cycle = jack_last_frame_time(capture->m_client);
+    if (written > 0 && written < capture->m_samples.size() && cycle != capture->m_nextCycle)
+        capture->m_missedCycles.fetch_add(1, std::memory_order_relaxed);
+    capture->m_nextCycle = cycle + frames;
     for (jack_nframes_t frame = 0; frame < frames && written < capture->m_samples.size(); ++frame)
     {
         if (written == 0 && input[frame] == 0.0f)

@@ -45,6 +45,19 @@ public:
     {
         return m_samples;
     }
+    // Whether the recording can be held to the tone checks: the build is
+    // timed, and the capture ran every cycle while recording. A real-time
+    // server (PipeWire's timer-driven graph) moves on without a client that
+    // is late on a loaded machine, and the hole that leaves is the capture's,
+    // not Corvane's.
+    bool soundIsWhole() const
+    {
+        return kSoundIsTimed && m_missedCycles.load() == 0;
+    }
+    size_t missedCycles() const
+    {
+        return m_missedCycles.load();
+    }
 
 private:
     static int process(jack_nframes_t frames, void* self);
@@ -53,6 +66,8 @@ private:
     jack_port_t* m_port = nullptr;
     std::vector<float> m_samples;
     std::atomic<size_t> m_written{0};
+    std::atomic<size_t> m_missedCycles{0};
+    jack_nframes_t m_nextCycle = 0; // process thread only
 };
 
 } // namespace testkit

@@ -10,6 +10,10 @@
 #include "skinkit/CMyButton.h"
 #include "skinkit/CVUMeter.h"
 
+#include <QTest>
+
+#include <chrono>
+
 namespace testkit
 {
 
@@ -34,6 +38,20 @@ void expectControlsOnTheirRows(std::span<const panel::PanelControl> rows,
             EXPECT_EQ(control->width(), row.footprint.width);
         }
     }
+}
+
+bool waitFor(const std::function<bool()>& done, int milliseconds)
+{
+    // One call a step: a condition may act (send a message) and must not run twice.
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    while (!done())
+    {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        QTest::qWait(10);
+    }
+    return true;
 }
 
 } // namespace testkit

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <span>
 
 namespace testkit
@@ -17,5 +18,9 @@ namespace testkit
 // make it larger, never smaller than one pixel).
 void expectControlsOnTheirRows(std::span<const panel::PanelControl> rows,
                                std::span<const PanelControlRef> controls);
+
+// Runs the event loop until `done` holds or `milliseconds` passed; whether it held.
+// `done` is called once per step, so it may act (send, click) as well as look.
+bool waitFor(const std::function<bool()>& done, int milliseconds = 2000);
 
 } // namespace testkit

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -24,6 +25,41 @@ std::vector<float> makeStereoTone(int sampleRate, size_t frames, double leftFreq
                                                     (index % 2 ? rightFrequency : leftFrequency) *
                                                     static_cast<double>(index / 2) / sampleRate));
     return samples;
+}
+
+std::vector<float> makeSine(int sampleRate, size_t frames, double frequency, double amplitude)
+{
+    std::vector<float> samples(frames);
+    for (size_t frame = 0; frame < frames; ++frame)
+        samples[frame] =
+            static_cast<float>(amplitude * std::sin(2.0 * std::numbers::pi * frequency *
+                                                    static_cast<double>(frame) / sampleRate));
+    return samples;
+}
+
+double rms(const std::vector<float>& samples)
+{
+    double sum = 0.0;
+    for (float sample : samples)
+        sum += static_cast<double>(sample) * sample;
+    return std::sqrt(sum / static_cast<double>(samples.size()));
+}
+
+double toneLevel(const std::vector<float>& samples, int sampleRate, double frequency)
+{
+    size_t first = 0;
+    while (first < samples.size() && std::fabs(samples[first]) < 1e-3f)
+        ++first;
+    first += static_cast<size_t>(sampleRate * 3 / 10);
+    const size_t length = static_cast<size_t>(sampleRate / 5);
+    if (first + length > samples.size())
+        return 0.0;
+    std::complex<double> sum;
+    for (size_t frame = first; frame < first + length; ++frame)
+        sum += static_cast<double>(samples[frame]) *
+               std::polar(1.0, -2.0 * std::numbers::pi * frequency * static_cast<double>(frame) /
+                                   sampleRate);
+    return 2.0 * std::abs(sum) / static_cast<double>(length);
 }
 
 void writeFile(const std::string& path, const Bytes& bytes)
@@ -114,14 +150,18 @@ Recording readWav(const std::string& path)
 
 bool writeWav(const std::string& path, const Recording& recording)
 {
+    return writeSoundFile(path, recording, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
+}
+
+bool writeSoundFile(const std::string& path, const Recording& recording, int format)
+{
     const size_t channels = recording.channels.size();
     const size_t frames = recording.frames();
     std::vector<float> interleaved(frames * channels);
     for (size_t frame = 0; frame < frames; ++frame)
         for (size_t channel = 0; channel < channels; ++channel)
             interleaved[frame * channels + channel] = recording.channels[channel][frame];
-    SF_INFO info{
-        0, recording.sampleRate, static_cast<int>(channels), SF_FORMAT_WAV | SF_FORMAT_FLOAT, 0, 0};
+    SF_INFO info{0, recording.sampleRate, static_cast<int>(channels), format, 0, 0};
     SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
     const bool written = file != nullptr && sf_writef_float(file, interleaved.data(),
                                                             static_cast<sf_count_t>(frames)) ==

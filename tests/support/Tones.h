@@ -20,6 +20,17 @@ using Bytes = std::vector<unsigned char>;
 std::vector<float> makeStereoTone(int sampleRate, size_t frames, double leftFrequency,
                                   double rightFrequency, double amplitude);
 
+// A mono sine of the given amplitude, starting at phase 0.
+std::vector<float> makeSine(int sampleRate, size_t frames, double frequency, double amplitude);
+
+// Root mean square of the samples.
+double rms(const std::vector<float>& samples);
+
+// A tone's amplitude (one DFT bin) over 0.2 s from 0.3 s into the sounding
+// part of a recording (past the first sample above 0.001); 0 when too short.
+// 0.2 s holds whole periods of every tone that is a multiple of 5 Hz.
+double toneLevel(const std::vector<float>& samples, int sampleRate, double frequency);
+
 // The rack-unit state a unit's engine obeys (running, routed, sample rate).
 class StubRackUnit : public RackProcessor
 {
@@ -67,6 +78,8 @@ Recording readWav(const std::string& path);
 // Writes float channels of equal length (a device's input file, a pad);
 // false when the file could not be written.
 bool writeWav(const std::string& path, const Recording& recording);
+// The same in any format libsndfile writes (SF_FORMAT_* major | subtype).
+bool writeSoundFile(const std::string& path, const Recording& recording, int format);
 
 // The stretches [begin, end) where a recording sounds: above 0.05, split by
 // 10 ms of silence at 48000 Hz.

@@ -9,6 +9,7 @@
 #include "players/MP3Rack.h"
 #include "skinkit/CMCombo.h"
 #include "skinkit/CMyButton.h"
+#include "support/PanelChecks.h"
 #include "utilkit/Ini.h"
 
 #include <QAbstractButton>
@@ -31,19 +32,7 @@ namespace
 // How long a pop-up or dialog may take to appear.
 constexpr int kAppearMs = 5000;
 
-// Waits, with the event loop running, until `ready` holds or the time is up.
-bool waitFor(const std::function<bool()>& ready, int milliseconds)
-{
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-    while (!ready())
-    {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        QTest::qWait(5);
-    }
-    return true;
-}
+using testkit::waitFor;
 // What a window manager does with a new dialog or box: makes it active, so
 // it has the keyboard.
 void activate(QWidget* window)

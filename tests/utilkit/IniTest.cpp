@@ -15,6 +15,10 @@
 #include <sstream>
 #include <thread>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace fs = std::filesystem;
 
 namespace
@@ -180,6 +184,36 @@ TEST_F(IniTest, ReadersNeverSeeAHalfWrittenFile)
     stop = true;
     reader.join();
     EXPECT_EQ(tornReads.load(), 0);
+}
+
+// A program killed while it saves (kill -9, a crash) leaves the settings file
+// as it was before that save or after it, whole, never cut short.
+TEST_F(IniTest, AKilledWriterLeavesTheOldOrTheNewFile)
+{
+    const std::string file = path("killed.ini");
+    {
+        CIni settings(file);
+        for (int index = 0; index < 200; ++index)
+            settings.WriteInt("Mixer", "key" + std::to_string(index), 0);
+    }
+    for (int kill = 0; kill < 5; ++kill)
+    {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0)
+        {
+            CIni settings(file);
+            for (int round = 1;; ++round)
+                settings.WriteInt("Mixer", "key" + std::to_string(round % 200), round);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20 + 17 * kill));
+        ::kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+        const CIni settings(file);
+        for (int index = 0; index < 200; ++index)
+            ASSERT_NE(settings.GetInt("Mixer", "key" + std::to_string(index), -1), -1)
+                << "key" << index << " is missing after kill " << kill;
+    }
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // program and system exclusive messages from a MIDI output port; the input
 // device opens that port and its receiver gets them decoded.
 
+#include "support/JackMidiSender.h"
 #include "utilkit/midi/MIDIInDevice.h"
 
 #include <gtest/gtest.h>
@@ -52,65 +53,18 @@ struct Collected : midi::CMIDIReceiver
     std::vector<size_t> sysExDeliveries;
 };
 
-// The sending client: queues messages that its process callback writes out.
-struct Sender
-{
-    Sender()
-    {
-        client = jack_client_open(kSenderName, JackNoStartServer, nullptr);
-        if (client == nullptr)
-            return;
-        port = jack_port_register(client, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
-        jack_set_process_callback(client, &Sender::process, this);
-        jack_activate(client);
-    }
-    ~Sender()
-    {
-        if (client)
-            jack_client_close(client);
-    }
-
-    // Test thread, once: the process callback writes the messages out in its
-    // next cycle.
-    void send(std::vector<std::vector<unsigned char>> messages)
-    {
-        pending = std::move(messages);
-        ready.store(true, std::memory_order_release);
-    }
-
-    static int process(jack_nframes_t frames, void* argument)
-    {
-        auto* self = static_cast<Sender*>(argument);
-        void* buffer = jack_port_get_buffer(self->port, frames);
-        jack_midi_clear_buffer(buffer);
-        if (!self->ready.exchange(false, std::memory_order_acquire))
-            return 0;
-        jack_nframes_t time = 0;
-        for (const auto& message : self->pending)
-            jack_midi_event_write(buffer, time++, message.data(), message.size());
-        return 0;
-    }
-
-    jack_client_t* client = nullptr;
-    jack_port_t* port = nullptr;
-    std::atomic<bool> ready{false};
-    std::vector<std::vector<unsigned char>> pending;
-};
+using Sender = testkit::JackMidiSender;
 
 TEST(MidiJackRoundTrip, ReceiverGetsEveryMessageDecoded)
 {
-    Sender sender;
+    Sender sender(kSenderName);
     ASSERT_NE(sender.client, nullptr) << "the test JACK server is not running";
 
-    int senderIndex = -1;
-    const auto names = midi::CMIDIInDevice::DeviceNames();
-    for (size_t index = 0; index < names.size(); ++index)
-        if (names[index].find(kSenderName) != std::string::npos)
-            senderIndex = static_cast<int>(index);
+    const int senderIndex = sender.deviceIndex();
     ASSERT_GE(senderIndex, 0) << "the sender's port is not listed";
     midi::MIDIInCaps capabilities;
     ASSERT_TRUE(midi::CMIDIInDevice::GetDevCaps(senderIndex, capabilities));
-    EXPECT_EQ(capabilities.name, "JACK: " + std::string(kSenderName) + ":out");
+    EXPECT_EQ(capabilities.name, sender.portName());
 
     Collected receiver;
     midi::CMIDIInDevice device;

@@ -1,11 +1,13 @@
 // Build-time generator of Corvane's pictures.
 //
 //   corvane_artwork_generator <skinkit|corvane> <output folder> <id>...
+//   corvane_artwork_generator icon <output file> <size>
 //
 // Draws every requested picture of the module as <output folder>/<id>.png.
 // Fails when an id is unknown, or when the module has a picture the build did
 // not ask for, so the build's id lists and the catalog cannot drift apart.
 
+#include "AppIcon.h"
 #include "ArtworkCatalog.h"
 
 #include <QDir>
@@ -24,6 +26,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: %s <skinkit|corvane> <output folder> <id>...\n", argv[0]);
         return 2;
     }
+    if (arguments.at(1) == QLatin1String("icon") && arguments.size() == 4)
+        return AppIcon::draw(arguments.at(3).toInt()).save(arguments.at(2), "PNG") ? 0 : 1;
     ArtworkEntry::Module module;
     if (arguments.at(1) == QLatin1String("skinkit"))
         module = ArtworkEntry::Module::Skinkit;

@@ -11,7 +11,13 @@
 #include "engine/AmpLayout.h"
 #include "equaliser/GraphicEqLayout.h"
 #include "mixer/MixerLayout.h"
+#include "players/CDLayout.h"
+#include "players/LoopLayout.h"
 #include "players/MP3Layout.h"
+#include "players/SoundFxLayout.h"
+#include "plugins/EffectLayout.h"
+#include "plugins/InstrumentLayout.h"
+#include "recorder/RecorderLayout.h"
 
 const std::vector<UnitBackground>& UnitBackgrounds::units()
 {
@@ -34,8 +40,20 @@ const panel::PanelLayout* UnitBackgrounds::layoutFor(int pictureId)
         return &mixer_layout::panelLayout;
     if (pictureId == kRackUnits[rack::MP3Player].backgroundId)
         return &mp3_layout::panelLayout;
+    if (pictureId == kRackUnits[rack::CDPlayer].backgroundId)
+        return &cd_layout::panelLayout;
+    if (pictureId == kRackUnits[rack::DualEffect].backgroundId)
+        return &effect_layout::panelLayout;
+    if (pictureId == kRackUnits[rack::Instrument].backgroundId)
+        return &instrument_layout::panelLayout;
     if (pictureId == kRackUnits[rack::GraphicEQ].backgroundId)
         return &graphic_eq_layout::panelLayout;
+    if (pictureId == kRackUnits[rack::SoundFX].backgroundId)
+        return &soundfx_layout::panelLayout;
+    if (pictureId == kRackUnits[rack::Recorder].backgroundId)
+        return &recorder_layout::panelLayout;
+    if (pictureId == kRackUnits[rack::LoopPlayer].backgroundId)
+        return &loop_layout::panelLayout;
     return nullptr;
 }
 

@@ -25,10 +25,32 @@ JackDriver::~JackDriver()
     if (m_watcher.joinable())
         m_watcher.join();
     std::lock_guard lock(m_clientMutex);
-    // A dead server's client is abandoned (see watch()).
+    detachCallbacks();
+    // A dead server's client is abandoned (see watch()), and its callbacks'
+    // context with it; a closed client calls nothing any more.
     if (m_client != nullptr && !m_serverGone.load())
+    {
         jack_client_close(m_client);
+        delete m_pContext;
+    }
+    m_pContext = nullptr;
     m_client = nullptr;
+}
+
+void JackDriver::waitForBlockEnd() const
+{
+    if (m_pContext == nullptr)
+        return;
+    while (m_pContext->inCallback.load() != 0)
+        std::this_thread::yield();
+}
+
+void JackDriver::detachCallbacks()
+{
+    if (m_pContext == nullptr)
+        return;
+    m_pContext->driver.store(nullptr);
+    waitForBlockEnd();
 }
 
 std::vector<std::string> JackDriver::physicalPorts(unsigned long portFlags)
@@ -84,9 +106,13 @@ bool JackDriver::init(void*)
         m_client = nullptr;
         return false;
     }
-    jack_set_process_callback(m_client, &JackDriver::processCallback, this);
-    jack_set_buffer_size_callback(m_client, &JackDriver::bufferSizeCallback, this);
-    jack_on_info_shutdown(m_client, &JackDriver::shutdownCallback, this);
+    // A client abandoned with a dead server keeps its old context, which
+    // must no longer lead here.
+    detachCallbacks();
+    m_pContext = new CallbackContext{this};
+    jack_set_process_callback(m_client, &JackDriver::processCallback, m_pContext);
+    jack_set_buffer_size_callback(m_client, &JackDriver::bufferSizeCallback, m_pContext);
+    jack_on_info_shutdown(m_client, &JackDriver::shutdownCallback, m_pContext);
     m_watcher = std::thread([this] { watch(); });
     return true;
 }
@@ -169,12 +195,29 @@ long JackDriver::stop()
     m_active.store(false);
     if (m_client != nullptr && !m_serverGone.load())
         jack_deactivate(m_client);
+    // A dead server's process thread may still be inside a block; the host
+    // frees the buffers after stop.
+    waitForBlockEnd();
     return DriverOk;
 }
 
-int JackDriver::processCallback(jack_nframes_t frames, void* self)
+// Runs a callback with the driver, unless it was detached. Counted in before
+// the driver is read: detaching clears the driver first and then waits for
+// the count to drop, so no callback uses a driver that is going away.
+template <typename Call> int JackDriver::withDriver(void* context, Call call)
 {
-    return static_cast<JackDriver*>(self)->process(frames);
+    auto* callbacks = static_cast<CallbackContext*>(context);
+    callbacks->inCallback.fetch_add(1);
+    int result = 0;
+    if (JackDriver* driver = callbacks->driver.load())
+        result = call(*driver);
+    callbacks->inCallback.fetch_sub(1);
+    return result;
+}
+
+int JackDriver::processCallback(jack_nframes_t frames, void* context)
+{
+    return withDriver(context, [frames](JackDriver& driver) { return driver.process(frames); });
 }
 
 // JACK's process thread.
@@ -207,24 +250,31 @@ int JackDriver::process(jack_nframes_t frames) noexcept
 }
 
 // JACK's notification thread.
-int JackDriver::bufferSizeCallback(jack_nframes_t frames, void* self)
+int JackDriver::bufferSizeCallback(jack_nframes_t frames, void* context)
 {
-    auto* driver = static_cast<JackDriver*>(self);
-    if (static_cast<long>(frames) != driver->m_blockSize)
-    {
-        driver->m_blockSizeChanged.store(true);
-        driver->m_watcherWake.set();
-    }
-    return 0;
+    return withDriver(context,
+                      [frames](JackDriver& driver)
+                      {
+                          if (static_cast<long>(frames) != driver.m_blockSize)
+                          {
+                              driver.m_blockSizeChanged.store(true);
+                              driver.m_watcherWake.set();
+                          }
+                          return 0;
+                      });
 }
 
 // A JACK thread, when the server goes away.
-void JackDriver::shutdownCallback(jack_status_t, const char*, void* self)
+void JackDriver::shutdownCallback(jack_status_t, const char*, void* context)
 {
-    auto* driver = static_cast<JackDriver*>(self);
-    driver->m_serverGone.store(true);
-    driver->m_active.store(false);
-    driver->m_watcherWake.set();
+    withDriver(context,
+               [](JackDriver& driver)
+               {
+                   driver.m_serverGone.store(true);
+                   driver.m_active.store(false);
+                   driver.m_watcherWake.set();
+                   return 0;
+               });
 }
 
 // Watcher thread: lets go of the client of a dead server and asks the host

@@ -46,6 +46,23 @@ protected:
     bool isRunning() const override { return m_active.load(); }
 
 private:
+    // What JACK's callbacks are registered with. The driver's destructor
+    // clears `driver` and waits until no process call is inside a block; a
+    // client that is abandoned (dead server) keeps its callbacks, so the
+    // context is leaked with it and a late callback finds no driver.
+    struct CallbackContext
+    {
+        std::atomic<JackDriver*> driver;
+        std::atomic<int> inCallback{0};
+    };
+
+    // Control thread: no callback is inside the driver once this returns
+    // (with the stream stopped or the driver detached, none enters again).
+    void waitForBlockEnd() const;
+    // Control thread: JACK's callbacks no longer reach this driver.
+    void detachCallbacks();
+    template <typename Call> static int withDriver(void* context, Call call);
+
     static int processCallback(jack_nframes_t frames, void* self);
     static int bufferSizeCallback(jack_nframes_t frames, void* self);
     static void shutdownCallback(jack_status_t code, const char* reason, void* self);
@@ -68,6 +85,7 @@ private:
     std::atomic<bool> m_blockSizeChanged{false};
     std::atomic<bool> m_quitWatcher{false};
     std::thread m_watcher;
+    CallbackContext* m_pContext = nullptr;
 };
 
 } // namespace audiodev

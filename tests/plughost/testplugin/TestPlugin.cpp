@@ -1,0 +1,339 @@
+// Corvane's test plug-in, built several times from this one source with
+// different shapes (see CMakeLists.txt):
+//   TESTPLUG_INPUTS / TESTPLUG_OUTPUTS  channel counts
+//   TESTPLUG_ENTRY          1 "VSTPluginMain", 2 "main", 0 neither
+//   TESTPLUG_REPLACING      1 replacing processing, 0 accumulating only
+//   TESTPLUG_INSTRUMENT     1: flagged as an instrument, writes 0.25 constant
+//   TESTPLUG_SINE           1: the instrument is a sine synth instead: each
+//                           held note sounds at 440·2^((n-69)/12) Hz with
+//                           peak velocity/254 on every output; it ignores
+//                           All Sound Off and All Notes Off, as many synths
+//                           do, so only note-offs silence it
+//   TESTPLUG_THROW_IN_OPEN  1: effOpen throws
+//   TESTPLUG_BAD_MAGIC      1: the effect's magic word is wrong
+//   TESTPLUG_OPEN_DELAY_MS  effOpen takes this long
+//   TESTPLUG_NAME           the effect name ("" for none)
+// Effects multiply by their gain (parameter 0, 0.5 at start): output k is
+// gain × (input k mod inputs), plus input k + 2 where the plug-in has it, so
+// every declared channel is read and written. The stub editor reports a
+// 300×150 rectangle and asks the host to resize it to 320×160 when opened.
+
+#include "TestPluginCounts.h"
+#include "plughost/VstAbi.h"
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <numbers>
+#include <stdexcept>
+#include <thread>
+
+#define TESTPLUG_EXPORT extern "C" __attribute__((visibility("default")))
+
+namespace
+{
+
+TestPluginCounts g_counts;
+
+constexpr float kDefaultGain = 0.5f;
+constexpr float kInstrumentLevel = 0.25f;
+constexpr vst::EditorRect kEditorRect{0, 0, 150, 300};
+constexpr int kResizedWidth = 320;
+constexpr int kResizedHeight = 160;
+constexpr int kMidiChannels = 16;
+constexpr int kMidiNotes = 128;
+// Velocity 127 peaks at 0.5: velocity 100 is RMS 100/254/√2 = 0.2784.
+constexpr float kVelocityScale = 1.0f / 254.0f;
+
+struct Voice
+{
+    bool on = false;
+    float amplitude = 0.0f;
+    double phase = 0.0;
+};
+
+struct Plugin
+{
+    vst::Effect effect{};
+    vst::HostCallback host = nullptr;
+    float gain = kDefaultGain;
+    std::atomic<bool> mainsOn{false};
+    std::atomic<bool> inBlock{false};
+    std::atomic<int> inDispatcher{0};
+    vst::EditorRect rect = kEditorRect;
+    double sampleRate = 44100.0;
+    std::array<std::array<Voice, kMidiNotes>, kMidiChannels> voices{};
+};
+
+// Audio thread: what the sine synth does with one event.
+void receiveMidi(Plugin* plugin, const vst::Event* event)
+{
+    if (event->type == vst::eventSysex)
+    {
+        g_counts.sysexEvents++;
+        return;
+    }
+    const auto* midi = reinterpret_cast<const vst::MidiEvent*>(event);
+    const int command = static_cast<unsigned char>(midi->midiData[0]) & 0xF0;
+    const int channel = midi->midiData[0] & 0x0F;
+    const int data1 = midi->midiData[1] & 0x7F;
+    const int data2 = midi->midiData[2] & 0x7F;
+    Voice& voice = plugin->voices[static_cast<size_t>(channel)][static_cast<size_t>(data1)];
+    if (command == 0x90 && data2 > 0)
+    {
+        g_counts.noteOns++;
+        g_counts.lastNote = data1;
+        voice = {true, static_cast<float>(data2) * kVelocityScale, 0.0};
+    }
+    else if (command == 0x80 || command == 0x90)
+    {
+        g_counts.noteOffs++;
+        voice.on = false;
+    }
+    else if (command == 0xB0)
+    {
+        g_counts.controlChanges++;
+        if (data1 == 0)
+            g_counts.lastBankMsb = data2;
+        if (data1 == 32)
+            g_counts.lastBankLsb = data2;
+    }
+    else if (command == 0xC0)
+    {
+        g_counts.lastProgram = data1;
+        g_counts.lastProgramChannel = channel;
+    }
+}
+
+Plugin* self(vst::Effect* effect)
+{
+    return static_cast<Plugin*>(effect->object);
+}
+
+bool isConfiguration(int32_t opcode)
+{
+    return opcode == vst::effOpen || opcode == vst::effClose || opcode == vst::effSetSampleRate ||
+           opcode == vst::effSetBlockSize || opcode == vst::effMainsChanged;
+}
+
+intptr_t dispatcher(vst::Effect* effect, int32_t opcode, int32_t, intptr_t value, void* ptr,
+                    float option)
+{
+    Plugin* plugin = self(effect);
+    // Events arrive on the audio thread inside its block; everything else
+    // must come one call at a time.
+    const bool counted = opcode != vst::effProcessEvents;
+    if (counted && plugin->inDispatcher.fetch_add(1) != 0)
+        g_counts.overlappingCalls++;
+    if (isConfiguration(opcode) && plugin->inBlock.load())
+        g_counts.configurationInBlock++;
+    intptr_t result = 0;
+    switch (opcode)
+    {
+    case vst::effOpen:
+        g_counts.opens++;
+        if (TESTPLUG_OPEN_DELAY_MS > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(TESTPLUG_OPEN_DELAY_MS));
+        if (TESTPLUG_THROW_IN_OPEN)
+        {
+            plugin->inDispatcher--;
+            throw std::runtime_error("test plug-in refuses to open");
+        }
+        break;
+    case vst::effClose:
+        g_counts.closes++;
+        g_counts.instances--;
+        delete plugin;
+        return 0;
+    case vst::effSetSampleRate:
+        g_counts.lastSampleRate = option;
+        plugin->sampleRate = option;
+        break;
+    case vst::effSetBlockSize:
+        g_counts.lastBlockSize = static_cast<int>(value);
+        break;
+    case vst::effMainsChanged:
+        plugin->mainsOn = value != 0;
+        break;
+    case vst::effGetEffectName:
+        std::strcpy(static_cast<char*>(ptr), TESTPLUG_NAME);
+        result = 1;
+        break;
+    case vst::effEditGetRect:
+        *static_cast<vst::EditorRect**>(ptr) = &plugin->rect;
+        result = 1;
+        break;
+    case vst::effEditOpen:
+        g_counts.editorOpens++;
+        g_counts.editorParent = reinterpret_cast<intptr_t>(ptr);
+        plugin->host(effect, vst::hostSizeWindow, kResizedWidth, kResizedHeight, nullptr, 0.0f);
+        result = 1;
+        break;
+    case vst::effEditClose:
+        g_counts.editorCloses++;
+        break;
+    case vst::effEditIdle:
+        g_counts.editorIdles++;
+        break;
+    case vst::effIdle:
+        g_counts.idles++;
+        break;
+    case vst::effProcessEvents:
+    {
+        const auto* events = static_cast<vst::Events*>(ptr);
+        g_counts.midiEvents += events->numEvents;
+        if (TESTPLUG_SINE)
+            for (int32_t index = 0; index < events->numEvents; ++index)
+                receiveMidi(plugin, events->events[index]);
+        result = 1;
+    }
+    break;
+    case vst::effGetVstVersion:
+        result = vst::kHostVersion;
+        break;
+    default:
+        break;
+    }
+    if (counted)
+        plugin->inDispatcher--;
+    return result;
+}
+
+void renderVoices(Plugin* plugin, float** out, int outputs, int32_t frames, bool add)
+{
+    for (int channel = 0; channel < outputs; ++channel)
+        if (!add)
+            std::fill_n(out[channel], frames, 0.0f);
+    for (auto& channelVoices : plugin->voices)
+        for (int note = 0; note < kMidiNotes; ++note)
+        {
+            Voice& voice = channelVoices[static_cast<size_t>(note)];
+            if (!voice.on)
+                continue;
+            const double frequency = 440.0 * std::pow(2.0, (note - 69) / 12.0);
+            const double step = 2.0 * std::numbers::pi * frequency / plugin->sampleRate;
+            // A rotating phasor: one sine and cosine per block rather than
+            // per frame, so the full-rack benchmark measures the host, not
+            // this synth's maths. Exact to far below float precision over a
+            // block; the phase is set afresh at each block's end.
+            const double turnCos = std::cos(step), turnSin = std::sin(step);
+            double re = std::cos(voice.phase), im = std::sin(voice.phase);
+            for (int32_t frame = 0; frame < frames; ++frame)
+            {
+                const auto sample = static_cast<float>(voice.amplitude * im);
+                for (int channel = 0; channel < outputs; ++channel)
+                    out[channel][frame] += sample;
+                const double nextRe = re * turnCos - im * turnSin;
+                im = re * turnSin + im * turnCos;
+                re = nextRe;
+            }
+            voice.phase = std::fmod(voice.phase + step * frames, 2.0 * std::numbers::pi);
+        }
+}
+
+void render(vst::Effect* effect, float** in, float** out, int32_t frames, bool add)
+{
+    Plugin* plugin = self(effect);
+    plugin->inBlock = true;
+    g_counts.blocks++;
+    if (!plugin->mainsOn.load())
+        g_counts.processWhileSuspended++;
+    if (auto* time = reinterpret_cast<vst::TimeInfo*>(
+            plugin->host(effect, vst::hostGetTime, 0, 0, nullptr, 0.0f)))
+        g_counts.lastTimePosition = time->samplePos;
+    const int inputs = effect->numInputs;
+    if (TESTPLUG_SINE)
+    {
+        renderVoices(plugin, out, effect->numOutputs, frames, add);
+        plugin->inBlock = false;
+        return;
+    }
+    for (int channel = 0; channel < effect->numOutputs; ++channel)
+    {
+        for (int32_t frame = 0; frame < frames; ++frame)
+        {
+            float value = kInstrumentLevel;
+            if (inputs > 0)
+            {
+                value = in[channel % inputs][frame];
+                if (channel + 2 < inputs)
+                    value += in[channel + 2][frame];
+                value *= plugin->gain;
+            }
+            out[channel][frame] = add ? out[channel][frame] + value : value;
+        }
+    }
+    plugin->inBlock = false;
+}
+
+void processReplacing(vst::Effect* effect, float** in, float** out, int32_t frames)
+{
+    render(effect, in, out, frames, false);
+}
+
+void processAccumulating(vst::Effect* effect, float** in, float** out, int32_t frames)
+{
+    render(effect, in, out, frames, true);
+}
+
+void setParameter(vst::Effect* effect, int32_t index, float value)
+{
+    if (index == 0)
+        self(effect)->gain = value;
+}
+
+float getParameter(vst::Effect* effect, int32_t index)
+{
+    return index == 0 ? self(effect)->gain : 0.0f;
+}
+
+[[maybe_unused]] vst::Effect* createEffect(vst::HostCallback host)
+{
+    // Every plug-in tried asks for the host's version here, before the host
+    // has its effect.
+    g_counts.hostVersionAtEntry = host(nullptr, vst::hostVersion, 0, 0, nullptr, 0.0f);
+    g_counts.hostRateAtEntry = host(nullptr, vst::hostGetSampleRate, 0, 0, nullptr, 0.0f);
+    auto* plugin = new Plugin;
+    plugin->host = host;
+    vst::Effect& effect = plugin->effect;
+    effect.magic = TESTPLUG_BAD_MAGIC ? 0 : vst::kEffectMagic;
+    effect.dispatcher = &dispatcher;
+    effect.process = &processAccumulating;
+    effect.processReplacing = TESTPLUG_REPLACING ? &processReplacing : nullptr;
+    effect.setParameter = &setParameter;
+    effect.getParameter = &getParameter;
+    effect.numPrograms = 1;
+    effect.numParams = 1;
+    effect.numInputs = TESTPLUG_INPUTS;
+    effect.numOutputs = TESTPLUG_OUTPUTS;
+    effect.flags = vst::flagHasEditor | (TESTPLUG_REPLACING ? vst::flagCanReplacing : 0) |
+                   (TESTPLUG_INSTRUMENT ? vst::flagIsSynth : 0);
+    effect.object = plugin;
+    effect.uniqueId = 0x43727674; // four letters, as plug-in ids are
+    effect.version = 1;
+    g_counts.instances++;
+    return &effect;
+}
+
+} // namespace
+
+TESTPLUG_EXPORT TestPluginCounts* corvaneTestPluginCounts()
+{
+    return &g_counts;
+}
+
+#if TESTPLUG_ENTRY == 1
+TESTPLUG_EXPORT vst::Effect* VSTPluginMain(vst::HostCallback host)
+{
+    return createEffect(host);
+}
+#elif TESTPLUG_ENTRY == 2
+// Some libraries export the entry only under the old name "main".
+TESTPLUG_EXPORT vst::Effect* oldStyleEntry(vst::HostCallback host) __asm__("main");
+TESTPLUG_EXPORT vst::Effect* oldStyleEntry(vst::HostCallback host)
+{
+    return createEffect(host);
+}
+#endif
