@@ -143,16 +143,15 @@ protected:
         QTest::qWait(150);
     }
 
-    // With CORVANE_TEST_SCREENS=<folder> (and xwd and ImageMagick at hand),
-    // keeps a picture of the screen at each step, for a person to look at.
+    // With CORVANE_TEST_SCREENS=<folder>, keeps a picture of the screen at
+    // each step (a PPM file Qt and any viewer read), for a person to look at.
     void screen(const QString& step)
     {
         const QString folder = qEnvironmentVariable("CORVANE_TEST_SCREENS");
         if (folder.isEmpty())
             return;
         run("sh",
-            {"-c",
-             QStringLiteral("xwd -root -silent | convert xwd:- '%1/%2.png'").arg(folder, step)},
+            {"-c", QStringLiteral("xwd -root -silent | xwdtopnm > '%1/%2.ppm'").arg(folder, step)},
             m_environment);
     }
 
@@ -274,9 +273,8 @@ TEST_F(RealProgramTest, ARealEffectsEditorOpensDrawsClosesAndReopens)
     ASSERT_FALSE(editor.isEmpty()) << "no editor window";
     QTest::qWait(1500);
     screen("5-editor");
-    const QString picture = QString::fromStdString(mediaPath("editor.png"));
-    run("sh",
-        {"-c", QStringLiteral("xwd -id %1 -silent | convert xwd:- '%2'").arg(editor, picture)},
+    const QString picture = QString::fromStdString(mediaPath("editor.ppm"));
+    run("sh", {"-c", QStringLiteral("xwd -id %1 -silent | xwdtopnm > '%2'").arg(editor, picture)},
         m_environment);
     const QImage drawn(picture);
     ASSERT_FALSE(drawn.isNull());
