@@ -154,6 +154,13 @@ long CMVST::GetEffectName(char* name)
     return result;
 }
 
+void CMVST::setHostAnswers(float rate, long blockFrames)
+{
+    m_fHostRate.store(rate, std::memory_order_relaxed);
+    m_nHostBlock.store(blockFrames, std::memory_order_relaxed);
+    m_timeInfo.sampleRate = rate;
+}
+
 long CMVST::SetSampleRate(float rate)
 {
     m_fHostRate.store(rate, std::memory_order_relaxed);

@@ -84,6 +84,9 @@ public:
     // What the host callback answers for GetSampleRate and GetBlockSize; the
     // configuration calls above keep them current.
     float hostSampleRate() const { return m_fHostRate.load(std::memory_order_relaxed); }
+    // Sets those answers without calling the plug-in: before a load, so a
+    // plug-in that asks from its entry call or effOpen gets the unit's values.
+    void setHostAnswers(float rate, long blockFrames);
     long hostBlockSize() const { return m_nHostBlock.load(std::memory_order_relaxed); }
 
     void setSizeWindowHandler(SizeWindowHandler handler);

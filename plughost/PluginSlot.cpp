@@ -100,6 +100,7 @@ PluginSlot::LoadOutcome PluginSlot::loadNow(const std::string& path)
     withdraw();
     m_plugin.UnloadVST();
     LoadOutcome outcome;
+    m_plugin.setHostAnswers(m_fRate.load(std::memory_order_relaxed), m_nLargestBlock);
     if (!m_plugin.LoadVST(path))
     {
         m_plugin.UnloadVST();

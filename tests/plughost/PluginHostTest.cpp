@@ -80,6 +80,7 @@ TEST_F(PluginHostTest, LoadsEveryShapeAndFailsCleanly)
     {
         SCOPED_TRACE(test.plugin);
         PluginSlot slot(kBlock, false);
+        slot.setSampleRate(48000.0f);
         const PluginSlot::LoadOutcome outcome = loadInto(slot, testplugins::path(test.plugin));
         EXPECT_EQ(outcome.result, test.result);
         if (test.name != nullptr)
@@ -96,10 +97,10 @@ TEST_F(PluginHostTest, LoadsEveryShapeAndFailsCleanly)
     EXPECT_EQ(loadInto(missing, "/nonexistent/plugin.so").result, Result::Failed);
 
     // The host answered the entry call before it had the effect: its
-    // version (2.4) and the rate the slot was given.
+    // version (2.4) and the rate the slot runs at, not a default.
     const TestPluginCounts& gain = testplugins::counts(testplugins::kGain);
     EXPECT_EQ(gain.hostVersionAtEntry.load(), 2400);
-    EXPECT_EQ(gain.hostRateAtEntry.load(), 44100);
+    EXPECT_EQ(gain.hostRateAtEntry.load(), 48000);
     // The plug-in that threw is gone again: only the bad-magic one leaks its
     // instance, because its structure cannot be trusted to close.
     EXPECT_EQ(testplugins::counts(testplugins::kThrows).instances.load(), 0);
