@@ -188,6 +188,16 @@ void InstrumentEngine::ReceiveMsg(std::uint32_t packedMessage, std::uint32_t tim
         int target = message.GetData1() + transpose();
         if (noteOn)
         {
+            // A key struck again before its note-off, after the transpose
+            // moved: the note it sent first ends, or nothing would end it.
+            if (sent >= 0 && sent != target)
+            {
+                Event release = event;
+                release.bytes[0] = static_cast<uint8_t>(kNoteOff | message.GetChannel());
+                release.bytes[1] = static_cast<uint8_t>(sent);
+                release.bytes[2] = 0;
+                pushFromMidi(release);
+            }
             const bool inRange = target >= 0 && target < kNoteCount;
             sent = inRange ? static_cast<int8_t>(target) : kDropped;
             if (!inRange)

@@ -112,6 +112,16 @@ TEST_F(InstrumentEngineTest, TransposeMapsNotesAndTheirNoteOffs)
     send(0x80, 60, 0);
     run();
     EXPECT_EQ(rms(left), 0.0);
+    // The key struck twice with no note-off between, the transpose moved in
+    // between: one note-off ends both notes it sent.
+    send(0x90, 60, 100);
+    run();
+    engine.setTranspose(0);
+    send(0x90, 60, 100);
+    send(0x80, 60, 0);
+    run();
+    run();
+    EXPECT_EQ(rms(left), 0.0);
 
     struct Case
     {
