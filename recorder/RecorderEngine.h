@@ -47,7 +47,7 @@ class RecorderEngine : public RackEngine
 public:
     // One chunk is one MPEG-1 layer III frame of input: 1152 frames.
     static constexpr int kChunkFrames = 1152;
-    // 512 chunks hold 6.1 s at 96 kHz (12.3 s at 44.1 kHz): a disk stall that
+    // 512 chunks hold 6.1 s at 96 kHz (13.4 s at 44.1 kHz): a disk stall that
     // long loses nothing.
     static constexpr int kChunkCount = 512;
     // The conversion to 16 bits: samples beyond ±0.9999 are clamped there,

@@ -59,7 +59,17 @@ int RecordingFile::create(const std::filesystem::path& folder, std::time_t start
         // tag frame can be written back over the start.
         m_nDescriptor = ::open(m_strPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
         if (m_nDescriptor >= 0)
+        {
+            // The new name itself must outlive a power cut, not only the data.
+            const int directory = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            if (directory >= 0)
+            {
+                ::fsync(directory);
+                ::close(directory);
+            }
+            m_lastSync = std::chrono::steady_clock::now();
             return 0;
+        }
         if (errno != EEXIST)
             return errno;
     }
@@ -68,7 +78,13 @@ int RecordingFile::create(const std::filesystem::path& folder, std::time_t start
 
 int RecordingFile::append(const unsigned char* bytes, size_t count)
 {
-    return writeWhole(m_nDescriptor, bytes, count, 0, true);
+    if (const int error = writeWhole(m_nDescriptor, bytes, count, 0, true))
+        return error;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - m_lastSync < std::chrono::seconds(1))
+        return 0;
+    m_lastSync = now;
+    return ::fdatasync(m_nDescriptor) == 0 ? 0 : errno;
 }
 
 int RecordingFile::writeAtStart(const unsigned char* bytes, size_t count)

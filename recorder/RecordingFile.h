@@ -8,6 +8,7 @@
 // Threads: created on the GUI thread, then written by the recording's encoder
 // worker only.
 
+#include <chrono>
 #include <cstddef>
 #include <ctime>
 #include <filesystem>
@@ -28,7 +29,8 @@ public:
     int create(const std::filesystem::path& folder, std::time_t startTime);
 
     // Writes all bytes at the end: 0, or the error number (ENOSPC when the
-    // disk took nothing).
+    // disk took nothing). What was written is forced to the disk at least
+    // once a second, so a power cut loses at most about the last second.
     int append(const unsigned char* bytes, size_t count);
     // Overwrites the first bytes of the file (the reserved tag frame).
     int writeAtStart(const unsigned char* bytes, size_t count);
@@ -44,4 +46,5 @@ public:
 private:
     int m_nDescriptor = -1;
     std::string m_strPath;
+    std::chrono::steady_clock::time_point m_lastSync;
 };

@@ -77,9 +77,13 @@ void RecorderJourney::recordThePlayedTone(int seconds)
     click(recorder->recButton());
     EXPECT_TRUE(recorder->recordingLamp().getlightened()) << recorder->lastMessage().toStdString();
     waitMs(seconds * 1000);
-    // The counter shows the captured seconds, a refresh behind at most.
-    EXPECT_NEAR(recorder->minutesDisplay().getvalue() * 60 + recorder->secondsDisplay().getvalue(),
-                static_cast<double>(recorder->engine().capturedFrames()) / kRate, 1.0);
+    // The counter shows the captured whole seconds, refreshed every 250 ms;
+    // a loaded machine may hold one refresh back.
+    const int shown =
+        recorder->minutesDisplay().getvalue() * 60 + recorder->secondsDisplay().getvalue();
+    const double captured = static_cast<double>(recorder->engine().capturedFrames()) / kRate;
+    EXPECT_LE(shown, captured);
+    EXPECT_LT(captured - shown, 1.5);
     click(recorder->stopButton());
     EXPECT_EQ(recorder->fileNameDisplay().text(), "No File");
     click(mp3Player().stopButton());
