@@ -198,12 +198,12 @@ void CSoundFxRack::selectEditedPad(int pad)
 }
 
 // The knobs and displays show the edited pad: its trims within its length,
-// and its gain.
+// and its gain; before any pad is edited, a new pad's (the whole sound at
+// 0 dB), so knob and display agree.
 void CSoundFxRack::showEditedPad()
 {
-    if (!validPad(m_nEditedPad))
-        return;
-    const SoundFxPadSettings pad = m_engine.padSettings(m_nEditedPad);
+    const SoundFxPadSettings pad =
+        validPad(m_nEditedPad) ? m_engine.padSettings(m_nEditedPad) : SoundFxPadSettings{};
     const int maximum = m_engine.padKnobMaximum(m_nEditedPad);
     for (CKnob* knob : {&m_start, &m_end})
         knob->setmaxvalue(maximum);

@@ -74,8 +74,12 @@ TEST_F(SoundFxRackTest, PanelIsBuiltFromItsLayoutWithEmptyPads)
             panel_controls::rectOf(
                 soundfx_layout::controls[soundfx_layout::PadText1 + static_cast<size_t>(pad)]));
     }
+    // No pad edited yet: knobs and displays agree on a new pad's whole sound at 0 dB.
     EXPECT_EQ(rack->editedPad(), -1);
+    EXPECT_EQ(rack->endKnob().getvalue(), 9999);
     EXPECT_EQ(rack->endDisplay().getvalue(), 9999);
+    EXPECT_EQ(rack->gainKnob().getvalue(), 0);
+    EXPECT_EQ(rack->gainDisplay().getvalue(), 0);
     EXPECT_EQ(rack->gainKnob().getminvalue(), -12);
     EXPECT_EQ(rack->gainKnob().getmaxvalue(), 12);
 }
