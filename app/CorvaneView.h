@@ -6,7 +6,8 @@
 // relayout. It sees every key press aimed at itself or its units, consumes
 // it, and runs the rack's keyboard actions.
 //
-// Threads: GUI thread only (the MIDI receiver side arrives with remote control).
+// Threads: GUI thread only. The remote's dispatcher receives on the MIDI
+// port's delivery thread and applies the functions here, on the GUI thread.
 
 #include "app/KeyboardMap.h"
 #include "app/RackLayout.h"

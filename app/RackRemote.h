@@ -5,9 +5,9 @@
 // the seven channel faders, {"MP3 Rack 1 Play", 1, …} for one button. The
 // names are the ones the setup dialog shows, spelled as stored.
 //
-// Threads: apply may be called on the MIDI input thread; it only hands the
-// change to the unit's own thread-safe setter (which moves the control on
-// the GUI thread).
+// Threads: apply runs on the GUI thread. The remote's dispatcher takes the
+// messages on the MIDI port's delivery thread and applies them there,
+// coalesced, so a row may move controls directly.
 
 #include <span>
 

@@ -76,11 +76,11 @@ public:
     // GUI thread: refreshes the sources' routed flags from the stereo selectors.
     void UpdateRouting();
 
-    // Remote setters (mixer_remote's rows), any thread (the MIDI input
-    // thread in the rack): the value of mixer_remote's laws goes to the
-    // control's setvalue on the GUI thread (at once when called there), so
-    // it moves, repaints and notifies like a user's move. Indexes out of
-    // range are ignored.
+    // Remote setters (mixer_remote's rows), any thread (the GUI thread in
+    // the rack, where the remote's dispatcher applies them): the value of
+    // mixer_remote's laws goes to the control's setvalue on the GUI thread
+    // (at once when called there), so it moves, repaints and notifies like a
+    // user's move. Indexes out of range are ignored.
     void SetChannelFaderRemote(int channelIndex, int midiValue);
     void SetMasterLevelRemote(int masterIndex, int midiValue);
     void SetPanRemote(int channelIndex, int midiValue);

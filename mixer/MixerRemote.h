@@ -6,8 +6,8 @@
 // zero. The panel's remote setters apply the laws; the rows only point at
 // those setters.
 //
-// Threads: apply runs on the MIDI input thread (or any other); the setters
-// hand the control change to the GUI thread.
+// Threads: apply runs on the GUI thread, where the remote's dispatcher
+// applies every function; the setters move the control at once there.
 
 #include "app/RackRemote.h"
 

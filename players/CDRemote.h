@@ -6,8 +6,8 @@
 // Rack Play", "CD Rack Stop" and "CD Rack Pause" are the buttons (the value is
 // ignored).
 //
-// Threads: apply runs on the MIDI input thread (or any other); the player's
-// operations are safe there.
+// Threads: apply runs on the GUI thread, where the remote's dispatcher
+// applies every function.
 
 #include "app/RackRemote.h"
 

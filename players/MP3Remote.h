@@ -5,8 +5,8 @@
 // Pause", each the same as pressing the button (the controller's value is
 // ignored).
 //
-// Threads: apply runs on the MIDI input thread (or any other); the player's
-// Play, Stop and Pause are safe there.
+// Threads: apply runs on the GUI thread, where the remote's dispatcher
+// applies every function.
 
 #include "app/RackRemote.h"
 

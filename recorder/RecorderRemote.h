@@ -5,8 +5,8 @@
 // "Recoder Rack Stop" and "Recoder Rack Pause", each the same as pressing the
 // button (the controller's value is ignored).
 //
-// Threads: apply runs on the MIDI input thread (or any other); the
-// recorder's Record, Stop and Pause hand themselves to the GUI thread.
+// Threads: apply runs on the GUI thread, where the remote's dispatcher
+// applies every function.
 
 #include "app/RackRemote.h"
 

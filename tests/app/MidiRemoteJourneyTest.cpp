@@ -1,25 +1,40 @@
 // A DJ plugs in a controller (a JACK MIDI client of the test), opens "MIDI
 // Controller Setup ..." from the menu, picks the port, clicks "Channel 1
 // Level", moves the knob, presses OK, and the knob then drives the fader.
+// Bound from the settings, the controller drives all 53 functions on the
+// real units, and a keyboard sharing its port plays the instrument.
 
+#include "MP3TestFixtures.h"
 #include "TestPlugins.h"
 #include "app/CorvaneView.h"
 #include "app/MainFrame.h"
+#include "engine/AmpRack.h"
 #include "midiremote/CMidiSetupDlg.h"
 #include "midiremote/RemoteSettings.h"
 #include "mixer/MixerRack.h"
+#include "players/CDRack.h"
+#include "players/MP3Rack.h"
+#include "players/MP3Settings.h"
 #include "plugins/InstrumentSettings.h"
 #include "plugins/VSTiRack.h"
+#include "recorder/RecordedMp3.h"
+#include "recorder/RecorderRack.h"
+#include "support/CDImages.h"
 #include "support/JackMidiSender.h"
 #include "support/PanelChecks.h"
 #include "support/WholeRack.h"
 #include "utilkit/Ini.h"
 
+#include <QElapsedTimer>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 #include <QTreeWidget>
+
+#include <functional>
+#include <thread>
 
 namespace
 {
@@ -105,10 +120,146 @@ TEST_F(WholeRackTest, AControllerIsLearnedInTheSetupDialogAndDrivesAFader)
     EXPECT_EQ(settings.GetString("MIDIC", "portname", ""), port.toStdString());
 }
 
+// Controller n drives function n. Each step is a batch of {function, value}
+// and what the real unit then shows; it must not show it before the batch.
+// The CD plays track 2 of a disc image, the MP3 player a tone, the recorder
+// writes into the test's folder, all on the Virtual Device.
+TEST_F(WholeRackTest, AJackControllerDrivesAllFiftyThreeFunctions)
+{
+    testkit::JackMidiSender controller(kController);
+    ASSERT_NE(controller.client, nullptr) << "the test JACK server is not running";
+    testkit::TemporaryFolder media;
+    // 75 blocks a second: track 2 lasts 20 s, so it never ends under the
+    // transport steps.
+    const testkit::CdImage disc =
+        testkit::writeCdImage(media, "set", {{75, 440.0, 440.0}, {1500, 1000.0, 1000.0}});
+    const testkit::ScopedEnvironment drive(CD_DEVICE_VARIABLE, disc.cuePath);
+    const std::string tone = media.path("tone.mp3");
+    mp3test::writeFile(tone, mp3test::encodeTone(10.0, 440, 440).bytes);
+    const std::string recordings = mediaPath("recordings");
+    {
+        CIni settings(settingsPath());
+        ASSERT_TRUE(remote::SavePort(settings, {controller.deviceIndex(), controller.portName()}));
+        for (int function = 0; function < remote::kFunctionCount; ++function)
+            remote::SaveBinding(settings, function, function);
+        SaveMP3Settings(settings, {tone, 1, 1, {"All", "tone.mp3"}, {"", tone}});
+        settings.WriteInt("Mixer", "source3", 2); // CD Player
+        settings.WriteInt("Mixer", "source4", 1); // MP3 Player
+    }
+    start();
+    ASSERT_GE(view().remotePort(), 0);
+    auto& cd = *static_cast<CCDRack*>(view().unit(rack::CDPlayer));
+    auto& recorder = *static_cast<CRecorderRack*>(view().unit(rack::Recorder));
+    CMP3Rack& mp3 = mp3Player();
+    recorder.engine().setFolder(recordings);
+    ASSERT_TRUE(powerOn("Virtual Device", "48000HZ")) << amplifier().powerFailure().toStdString();
+
+    struct Step
+    {
+        std::vector<std::pair<int, int>> sent;
+        std::function<bool()> shows;
+    };
+    std::vector<Step> steps;
+    CMixerRack& mix = mixer();
+    struct MixerFamily
+    {
+        int count;
+        int full;
+        std::function<int(int index)> read;
+    };
+    // Functions 0-41 in order, each at full scale: faders 110, gains 30, the
+    // rest 100 (the masters and the record knob reach no further).
+    const std::vector<MixerFamily> families = {
+        {7, 110, [&](int i) { return mix.channelFader(i).getvalue(); }},
+        {7, 30, [&](int i) { return mix.gainKnob(i).getvalue(); }},
+        {7, 100, [&](int i) { return mix.panKnob(i).getvalue(); }},
+        {7, 100, [&](int i) { return mix.preFaderSendKnob(i).getvalue(); }},
+        {7, 100, [&](int i) { return mix.postFaderSendKnob(i).getvalue(); }},
+        {4, 100, [&](int i) { return mix.masterSlider(i).getvalue(); }},
+        {2, 100, [&](int i) { return mix.returnKnob(i).getvalue(); }},
+        {1, 100, [&](int) { return mix.recordKnob().getvalue(); }},
+    };
+    for (const MixerFamily& family : families)
+        for (int index = 0; index < family.count; ++index)
+        {
+            const int next = static_cast<int>(steps.size());
+            steps.push_back(
+                {{{next, 127}}, [&family, index] { return family.read(index) == family.full; }});
+        }
+    auto cdPlaying = [&] { return cd.playingLamp().getlightened(); };
+    auto mp3Playing = [&] { return mp3.playingLamp().getlightened(); };
+    steps.insert(
+        steps.end(),
+        {
+            // The laws between the ends, truncating toward zero.
+            {{{0, 64}}, [&] { return mix.channelFader(0).getvalue() == 55; }},
+            {{{8, 62}}, [&] { return mix.gainKnob(1).getvalue() == 0; }},
+            {{{8, 1}}, [&] { return mix.gainKnob(1).getvalue() == -29; }},
+            {{{8, 0}}, [&] { return mix.gainKnob(1).getvalue() == -30; }},
+            {{{14, 64}}, [&] { return mix.panKnob(0).getvalue() == 50; }},
+            {{{35, 115}}, [&] { return mix.masterSlider(0).getvalue() == 99; }},
+            {{{42, 127}}, [&] { return cd.trackSelector().getvalue() == 20; }},
+            // Track 0 is below the selector: left alone.
+            {{{42, 6}, {43, 0}},
+             [&]
+             { return cd.pitchDisplay().getvalue() == 50 && cd.trackSelector().getvalue() == 20; }},
+            {{{42, 13}, {43, 127}},
+             [&]
+             { return cd.trackSelector().getvalue() == 2 && cd.pitchDisplay().getvalue() == 150; }},
+            {{{44, 127}}, [&] { return cdPlaying() && cd.currentTrackDisplay().getvalue() == 2; }},
+            // A button's release does nothing.
+            {{{45, 0}, {43, 64}},
+             [&] { return cd.pitchDisplay().getvalue() == 100 && cdPlaying(); }},
+            {{{46, 127}}, [&] { return cd.pausedLamp().getlightened(); }},
+            {{{45, 127}}, [&] { return !cdPlaying() && !cd.pausedLamp().getlightened(); }},
+            {{{47, 127}},
+             [&]
+             {
+                 return recorder.recordingLamp().getlightened() &&
+                        recorded::recordings(recordings).size() == 1;
+             }},
+            {{{49, 127}}, [&] { return recorder.engine().state() == RecorderState::Paused; }},
+            {{{48, 127}},
+             [&]
+             {
+                 return recorder.engine().state() == RecorderState::Stopped &&
+                        recorder.fileNameDisplay().text() == "No File";
+             }},
+            {{{50, 127}}, mp3Playing},
+            {{{52, 127}}, [&] { return mp3.pausedLamp().getlightened(); }},
+            {{{51, 127}}, [&] { return !mp3Playing() && !mp3.pausedLamp().getlightened(); }},
+        });
+
+    for (size_t step = 0; step < steps.size(); ++step)
+    {
+        const auto& [sent, shows] = steps[step];
+        const int first = sent.front().first;
+        ASSERT_FALSE(shows()) << "step " << step << " (function " << first << ") proves nothing";
+        std::vector<std::vector<unsigned char>> batch;
+        for (auto [bound, value] : sent) // on any MIDI channel
+            batch.push_back({static_cast<unsigned char>(0xB0 | bound % 16),
+                             static_cast<unsigned char>(bound), static_cast<unsigned char>(value)});
+        // The first batch goes again until the port's connection carries it;
+        // the others once, as a press sent twice would undo a pause.
+        EXPECT_TRUE(waitFor(
+            [&]
+            {
+                const bool accepted = controller.send(batch);
+                return step == 0 ? shows() : accepted;
+            },
+            5000));
+        EXPECT_TRUE(waitFor(shows, 5000))
+            << remote::functionName(first) << " (step " << step << ") did not act";
+    }
+    EXPECT_EQ(recorder.lastMessage(), "");
+    powerOff();
+}
+
 // The keyboard is also the controller: the remote and the instrument name
 // the same port, so the remote opens it alone and passes the notes on. Each
-// note plays the instrument once while a bound controller moves a fader;
-// choosing "None" on the instrument ends the sharing.
+// note plays the instrument once while a bound controller moves a fader,
+// also while the GUI thread stalls; choosing "None" on the instrument ends
+// the sharing.
 TEST_F(WholeRackTest, NotesOnTheRemotePortPlayTheInstrumentOnce)
 {
     testkit::JackMidiSender keyboard("corvane-keyboard-remote");
@@ -148,8 +299,29 @@ TEST_F(WholeRackTest, NotesOnTheRemotePortPlayTheInstrumentOnce)
         EXPECT_TRUE(waitFor([&] { return mixer().channelFader(0).getvalue() == fader; }));
     }
     EXPECT_TRUE(waitFor([&] { return synth.noteOns.load() - ons >= kNotes; }));
+
+    // A GUI thread stalled for 300 ms (a slow repaint) holds the fader back,
+    // never a note: the notes play while it sleeps, and the fader catches up.
+    std::thread keys(
+        [&]
+        {
+            for (int note = 0; note < kNotes; ++note)
+            {
+                const auto key = static_cast<unsigned char>(72 + note);
+                while (!keyboard.send({{0x90, key, 100}, {0xB0, 7, 127}, {0x80, key, 0}}))
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        });
+    QElapsedTimer stalled;
+    stalled.start();
+    while (stalled.elapsed() < 300 ||
+           (synth.noteOns.load() - ons < 2 * kNotes && stalled.elapsed() < 5000))
+        QThread::msleep(5);
+    keys.join();
+    EXPECT_EQ(synth.noteOns.load() - ons, 2 * kNotes) << "notes waited for the GUI thread";
+    EXPECT_TRUE(waitFor([&] { return mixer().channelFader(0).getvalue() == 110; }));
     waitMs(200);
-    EXPECT_EQ(synth.noteOns.load() - ons, kNotes);
+    EXPECT_EQ(synth.noteOns.load() - ons, 2 * kNotes) << "a note played twice";
     powerOff();
 
     // Sharing ends: the instrument's port is closed and stays so.

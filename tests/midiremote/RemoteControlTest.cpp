@@ -1,15 +1,11 @@
 // MIDI remote control without a MIDI system: the function and controller
 // names, stored bindings and ports, the dispatcher fed from a second thread
-// as the device's delivery thread feeds it, the real mixer driven through the
-// view, and learning in the setup dialog.
+// as the device's delivery thread feeds it, and learning in the setup dialog.
+// (tests/app/MidiRemoteJourneyTest drives every function on the real units.)
 
-#include "app/CorvaneView.h"
-#include "app/MainFrame.h"
 #include "midiremote/CMidiSetupDlg.h"
 #include "midiremote/RemoteDispatcher.h"
-#include "mixer/MixerRack.h"
 #include "platform/GuiThread.h"
-#include "players/CDRack.h"
 #include "support/RackTest.h"
 #include "utilkit/midi/ShortMsg.h"
 
@@ -186,60 +182,6 @@ TEST_F(RemoteControlTest, NotesGoToASharingInstrumentAndLearningIsPosted)
     EXPECT_EQ(instrument.got, std::vector<std::uint32_t>{note})
         << "controllers stay with the remote";
     EXPECT_EQ(learned, (std::vector<std::pair<int, int>>{{0x90, 60}, {0xB2, 10}}));
-}
-
-// The whole mapping through the real mixer: the view applies each function
-// with the mixer's own remote laws.
-TEST_F(RemoteControlTest, ControllersDriveTheMixerThroughTheView)
-{
-    {
-        CIni settings(settingsPath());
-        settings.WriteInt("MIDIC", "0", 7);   // channel 1 level
-        settings.WriteInt("MIDIC", "8", 8);   // channel 2 gain
-        settings.WriteInt("MIDIC", "29", 29); // channel 2 post send
-        settings.WriteInt("MIDIC", "35", 35); // bus 1
-        settings.WriteInt("MIDIC", "41", 41); // record level
-        settings.WriteInt("MIDIC", "42", 42); // CD track select
-        settings.WriteInt("MIDIC", "43", 43); // CD pitch
-    }
-    CMainFrame frame;
-    frame.view()->OnInitialUpdate();
-    CMixerRack& mixer = *frame.view()->mixer();
-    remote::RemoteDispatcher& dispatcher = frame.view()->remoteDispatcher();
-    const int preSend = mixer.preFaderSendKnob(1).getvalue();
-
-    const std::vector<std::pair<int, int>> fader = {{127, 110}, {64, 55}, {0, 0}};
-    for (auto [value, expected] : fader)
-    {
-        sendFromMidiThread(dispatcher, {cc(value % 16, 7, value)});
-        EXPECT_EQ(mixer.channelFader(0).getvalue(), expected) << value;
-    }
-    const std::vector<std::pair<int, int>> gain = {{62, 0}, {65, 0}, {0, -30}, {127, 30}};
-    for (auto [value, expected] : gain)
-    {
-        sendFromMidiThread(dispatcher, {cc(0, 8, value)});
-        EXPECT_EQ(mixer.gainKnob(1).getvalue(), expected) << value;
-    }
-    for (auto [value, expected] : {std::pair{115, 99}, {116, 100}})
-    {
-        sendFromMidiThread(dispatcher, {cc(0, 35, value)});
-        EXPECT_EQ(mixer.masterSlider(0).getvalue(), expected) << value;
-    }
-    sendFromMidiThread(dispatcher, {cc(0, 29, 127), cc(0, 41, 127)});
-    EXPECT_EQ(mixer.postFaderSendKnob(1).getvalue(), 100);
-    EXPECT_EQ(mixer.preFaderSendKnob(1).getvalue(), preSend) << "the send-order trap";
-    EXPECT_EQ(mixer.recordKnob().getvalue(), 100);
-
-    CCDRack& cd = *static_cast<CCDRack*>(frame.view()->unit(rack::CDPlayer));
-    for (auto [value, expected] : {std::pair{0, 50}, {64, 100}, {127, 150}})
-    {
-        sendFromMidiThread(dispatcher, {cc(0, 43, value)});
-        EXPECT_EQ(cd.pitchDisplay().getvalue(), expected) << value;
-    }
-    sendFromMidiThread(dispatcher, {cc(0, 42, 127)});
-    EXPECT_EQ(cd.trackSelector().getvalue(), 20);
-    sendFromMidiThread(dispatcher, {cc(0, 42, 6)}); // would be track 0: left alone
-    EXPECT_EQ(cd.trackSelector().getvalue(), 20);
 }
 
 TEST_F(RemoteControlTest, SetupDialogLearnsClearsAndKeepsAStoredPort)
