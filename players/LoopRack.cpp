@@ -218,8 +218,11 @@ void CLoopRack::onPlaySwitch()
 
 void CLoopRack::startPlayback()
 {
-    // Refused while the device is off or no mixer channel selects the unit.
-    if (!m_engine.start())
+    // Refused while the device is off, no mixer channel selects the unit, or
+    // the file has gone since it was loaded. A refusal stops nothing: what
+    // plays goes on (a DJ's running loop must not die for another slot's
+    // file), and the switch goes off only when nothing plays.
+    if (!m_engine.start() && !m_engine.playing())
     {
         stopPlayback();
         return;

@@ -386,71 +386,77 @@ bool WaveScopeCache::open(const std::string& soundPath, int width)
     if (info.frames <= 0 || info.channels <= 0)
         return false;
 
-    // The analysis running is left to end on its own: a slot switch must
-    // never wait for a low-priority thread to finish its read.
-    retireJob();
-    const Geometry geometry = wavescope::geometryFor(info.frames, info.channels, width);
-    auto job = std::make_unique<Job>();
+    Request request;
+    request.soundPath = soundPath;
+    request.geometry = wavescope::geometryFor(info.frames, info.channels, width);
+    request.width = width;
+    std::lock_guard requestLock(m_requestMutex);
+    // The running analysis is dropped at its next block, not waited for: a
+    // slot switch must never wait for a low-priority read. It stays
+    // cancelled until the worker takes this request, so nothing of it is
+    // published over the state set here.
+    m_bCancelled.store(true);
     {
         std::lock_guard lock(m_mutex);
         m_strSoundPath = soundPath;
         m_strCachePath.clear();
-        m_geometry = geometry;
-        m_bLoop = storedLoopFlag(soundPath, geometry).value_or(true);
+        m_geometry = request.geometry;
+        m_bLoop = storedLoopFlag(soundPath, request.geometry).value_or(true);
         m_columns = {};
-        job->loopAtStart = m_bLoop;
+        request.loopAtStart = m_bLoop;
+        m_bBusy.store(true);
     }
-    m_bBusy.store(true);
-    Job& started = *job;
-    started.thread = std::thread(
-        [this, &started, soundPath, geometry, width]
-        {
-            analysisMain(started, soundPath, geometry, width);
-            started.done.store(true);
-        });
-    m_job = std::move(job);
+    m_pendingRequest = std::move(request);
+    if (!m_worker.joinable())
+        m_worker = std::thread([this] { workerMain(); });
+    m_requestWake.notify_one();
     return true;
-}
-
-void WaveScopeCache::retireJob()
-{
-    if (m_job != nullptr)
-    {
-        m_job->cancelled.store(true);
-        m_retiredJobs.push_back(std::move(m_job));
-    }
-    // Jobs that have ended are joined at once (their threads have returned).
-    for (auto job = m_retiredJobs.begin(); job != m_retiredJobs.end();)
-    {
-        if ((*job)->done.load())
-        {
-            (*job)->thread.join();
-            job = m_retiredJobs.erase(job);
-        }
-        else
-        {
-            ++job;
-        }
-    }
-    m_bBusy.store(false);
 }
 
 void WaveScopeCache::cancel()
 {
-    retireJob();
-    for (const std::unique_ptr<Job>& job : m_retiredJobs)
-        job->thread.join();
-    m_retiredJobs.clear();
+    {
+        std::lock_guard requestLock(m_requestMutex);
+        m_bQuit = true;
+        m_bCancelled.store(true);
+        m_pendingRequest.reset();
+    }
+    m_requestWake.notify_one();
+    if (m_worker.joinable())
+        m_worker.join();
+    std::lock_guard requestLock(m_requestMutex);
+    m_bQuit = false;
+    m_bBusy.store(false);
 }
 
-// Analysis worker. Once its job is cancelled it touches nothing of the
-// owner's but the lock.
-void WaveScopeCache::analysisMain(Job& job, const std::string& soundPath, const Geometry& geometry,
-                                  int width)
+// Analysis worker: one analysis at a time, always the newest asked for.
+void WaveScopeCache::workerMain()
 {
     platform::setCurrentThreadName("wavescope");
     // Nobody waits for a waveform: it may take whatever time is left over.
     platform::setCurrentThreadPriority(platform::ThreadPriority::Lowest);
+    for (;;)
+    {
+        Request request;
+        {
+            std::unique_lock requestLock(m_requestMutex);
+            m_requestWake.wait(requestLock, [this] { return m_bQuit || m_pendingRequest; });
+            if (m_bQuit)
+                return;
+            request = std::move(*m_pendingRequest);
+            m_pendingRequest.reset();
+            m_bCancelled.store(false);
+        }
+        analysisMain(request);
+    }
+}
+
+// Analysis worker. Once its analysis is cancelled it touches nothing of the
+// owner's but the lock, and writes no cache.
+void WaveScopeCache::analysisMain(const Request& request)
+{
+    const std::string& soundPath = request.soundPath;
+    const Geometry& geometry = request.geometry;
 
     // A cache already there is read first: beside the file, then the mirror.
     std::string cache;
@@ -462,19 +468,20 @@ void WaveScopeCache::analysisMain(Job& job, const std::string& soundPath, const 
     std::vector<unsigned char> records;
     if (cache.empty())
     {
-        if (!analyse(soundPath, geometry, records, job.cancelled))
+        const bool analysed = analyse(soundPath, geometry, records, m_bCancelled);
+        if (m_bCancelled.load())
+            return;
+        if (!analysed)
         {
-            if (job.cancelled.load())
-                return;
             // Unreadable after all: nothing to draw.
             records.clear();
         }
         else
         {
-            bool loop = job.loopAtStart;
+            bool loop = request.loopAtStart;
             {
                 std::lock_guard lock(m_mutex);
-                if (!job.cancelled.load())
+                if (!m_bCancelled.load())
                     loop = m_bLoop;
             }
             cache = writeCache(soundPath, geometry, records, loop);
@@ -485,10 +492,11 @@ void WaveScopeCache::analysisMain(Job& job, const std::string& soundPath, const 
         records.assign(geometry.dataSize, 0);
     }
 
-    Columns columns = columnsFromRecords(records, geometry.channels, 0, geometry.points, width);
+    Columns columns =
+        columnsFromRecords(records, geometry.channels, 0, geometry.points, request.width);
     {
         std::lock_guard lock(m_mutex);
-        if (job.cancelled.load())
+        if (m_bCancelled.load())
             return;
         // The flag the user set while the cache was being found.
         if (!cache.empty() && readLoopFlag(cache) != m_bLoop)

@@ -21,20 +21,23 @@
 // $XDG_CACHE_HOME/corvane/wavescope/ and is looked up there next time.
 //
 // Threads: open(), setLoop(), loop(), columns() and cancel() on the owner's
-// thread (the GUI thread for the scope). The analysis runs on a worker at
-// the lowest priority (nobody waits for it); it reads the file in blocks of
-// 65536 frames, checks for cancellation after each, and reports through the
-// finished callback on the worker. A new file cancels the running analysis
-// without waiting for it (a starved low-priority read must not hold up the
-// GUI); it ends at its next block and is joined later. A mutex guards the loop flag and the
-// results; a flag set during the analysis is stored once the cache is in
-// place. Never used on the audio thread.
+// thread (the GUI thread for the scope). Analyses run one at a time on a
+// single worker at the lowest priority (nobody waits for it), started at the
+// first open(). It reads the file in blocks of 65536 frames and checks for
+// cancellation after each. A new file cancels the running analysis without
+// waiting for it (a starved low-priority read must not hold up the GUI): the
+// worker drops it at its next block, publishes and writes nothing of it, and
+// only then takes the newest file asked for. So two analyses never overlap
+// and never both write a cache. A mutex guards the loop flag and the results;
+// a flag set during the analysis is stored once the cache is in place. The
+// worker reports through the finished callback. Never used on the audio
+// thread.
 
 #include <array>
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -90,14 +93,16 @@ public:
     WaveScopeCache& operator=(const WaveScopeCache&) = delete;
 
     // Worker thread, when an analysis has finished (cache written or found,
-    // columns ready) or failed; not called for a cancelled analysis.
+    // columns ready) or failed; not called for a cancelled analysis. Set
+    // before the first open().
     std::function<void()> finished;
 
     // Opens the sound file and starts analysing it for a scope `width`
     // pixels wide (a running analysis is cancelled first). False, with
     // nothing changed, when libsndfile cannot open it or it has no frames.
     bool open(const std::string& soundPath, int width);
-    // Stops a running analysis; returns when every worker has ended.
+    // Stops a running analysis and ends the worker; returns once it has
+    // ended (within one block read). A later open() starts it again.
     void cancel();
     bool busy() const { return m_bBusy.load(); }
 
@@ -142,20 +147,17 @@ public:
                             std::array<std::vector<wavescope::Peaks>, 2>& columns);
 
 private:
-    // One analysis: its worker and its cancellation. A cancelled job runs
-    // to its next block boundary and ends by itself.
-    struct Job
+    // One analysis asked for by open().
+    struct Request
     {
-        std::atomic<bool> cancelled{false};
-        std::atomic<bool> done{false};
+        std::string soundPath;
+        wavescope::Geometry geometry;
+        int width = 0;
         bool loopAtStart = true;
-        std::thread thread;
     };
 
-    void analysisMain(Job& job, const std::string& soundPath, const wavescope::Geometry& geometry,
-                      int width);
-    // Cancels the running job without waiting for it; joins jobs that have ended.
-    void retireJob();
+    void workerMain();
+    void analysisMain(const Request& request);
     // Writes the cache beside the sound file, else under the mirror; returns
     // the path written, "" when neither could be written.
     std::string writeCache(const std::string& soundPath, const wavescope::Geometry& geometry,
@@ -169,7 +171,15 @@ private:
     std::array<std::vector<wavescope::Peaks>, 2> m_columns;
 
     std::atomic<bool> m_bBusy{false};
-    // Owner's thread only.
-    std::unique_ptr<Job> m_job;
-    std::vector<std::unique_ptr<Job>> m_retiredJobs;
+
+    // The worker's queue of one: a newer file replaces one not yet taken.
+    // Lock order: m_requestMutex before m_mutex.
+    std::mutex m_requestMutex;
+    std::condition_variable m_requestWake;
+    std::optional<Request> m_pendingRequest;
+    bool m_bQuit = false;
+    // Set for the analysis running when another is asked for or the owner
+    // cancels; cleared as the worker takes the next request.
+    std::atomic<bool> m_bCancelled{false};
+    std::thread m_worker;
 };

@@ -1,13 +1,16 @@
 // The CD player's panel without a device: built from its layout, buttons and
-// dragged displays drive the engine, the lamps and displays follow it, and
-// the remote rows act from another thread with their exact formulas.
+// dragged displays drive the engine, the lamps and displays follow it, the
+// remote rows act from another thread with their exact formulas, and after
+// "BUFFER ERROR" nothing plays.
 
 #include "players/CDRack.h"
 #include "players/CDRemote.h"
 #include "support/CDImages.h"
 #include "support/PanelChecks.h"
 #include "support/RackTest.h"
+#include "support/RealtimeTrap.h"
 
+#include <QMessageBox>
 #include <QTest>
 
 #include <thread>
@@ -24,6 +27,11 @@ protected:
         m_image = testkit::writeStandardCdImage(m_folder);
         m_environment =
             std::make_unique<testkit::ScopedEnvironment>(CD_DEVICE_VARIABLE, m_image.cuePath);
+        makeRack();
+    }
+    void makeRack()
+    {
+        m_rack.reset();
         m_rack = std::make_unique<CCDRack>();
         m_rack->CreateControls();
         m_rack->SetSampleRate(44100.0f);
@@ -158,6 +166,28 @@ TEST_F(CDRackTest, RemoteRowsActFromTheMidiThreadWithTheirFormulas)
         apply(step.row, 127);
         expectState(step.playing, step.paused, 2, 0);
     }
+}
+
+TEST_F(CDRackTest, AfterBufferErrorPlayStaysWithoutEffect)
+{
+    // The track buffers cannot be had: the rack still comes up, says so, and
+    // neither the button nor the remote starts anything.
+    realtime_trap::failAllocationsOfSize(sizeof(TRACKBUF));
+    makeRack();
+    realtime_trap::failAllocationsOfSize(0);
+    ASSERT_TRUE(m_rack->engine().bufferError());
+    const auto* box = m_rack->findChild<QMessageBox*>();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->text(), "BUFFER ERROR");
+
+    press(m_rack->playButton());
+    std::thread([&] { cdRemoteOperations()[2].apply(*m_rack, 0, 127); }).join();
+    settle();
+    render(44100 / 10);
+    EXPECT_EQ(m_rack->engine().transportState(), CDTransportState::Stopped);
+    EXPECT_EQ(m_rack->engine().startJobCount(), 0u);
+    EXPECT_FALSE(m_rack->playingLamp().getlightened());
+    EXPECT_FALSE(m_rack->timeDisplayRunning());
 }
 
 } // namespace

@@ -1,8 +1,9 @@
 // The loop player's engine driven block by block as the mixer would, with the
 // real-time trap armed around every block: sample-exact loops, the end of a
 // file that does not loop, rate conversion against a one-shot conversion,
-// wide files, slot switches with refills held back, and which files a slot
-// takes. (Seams of converted loops heard at the device: the loop journey.)
+// wide files, slot switches with refills held back or to a file that has
+// gone, and which files a slot takes. (Seams of converted loops heard at the
+// device: the loop journey.)
 
 #include "players/LoopPlayerEngine.h"
 #include "support/RealtimeTrap.h"
@@ -14,6 +15,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 
 namespace
 {
@@ -198,7 +200,7 @@ TEST_F(LoopPlayerEngineTest, WideFilesPlayTheirFirstTwoChannels)
         std::all_of(out.right.begin(), out.right.end(), [](float s) { return s == 0.25f; }));
 }
 
-TEST_F(LoopPlayerEngineTest, SlotSwitchWithRefillsHeldNeverPlaysTheOldFile)
+TEST_F(LoopPlayerEngineTest, SlotSwitchPlaysOnlyTheNewFileAndAGoneFileStopsNothing)
 {
     const size_t frames = 3 * MP3HalfStore::halfFrames;
     play(0, write("old.wav", 48000, {std::vector<float>(frames, 0.25f)}), true);
@@ -215,6 +217,16 @@ TEST_F(LoopPlayerEngineTest, SlotSwitchWithRefillsHeldNeverPlaysTheOldFile)
     for (const Rendered* part : {&held, &after})
         EXPECT_TRUE(std::all_of(part->left.begin(), part->left.end(),
                                 [](float sample) { return sample == -0.5f; }));
+
+    // A slot whose file has gone since it was loaded is refused, and the
+    // file playing goes on.
+    const std::string gone = write("gone.wav", 48000, {std::vector<float>(frames, 0.75f)});
+    ASSERT_TRUE(engine.loadSlot(2, gone));
+    std::filesystem::remove(gone);
+    engine.setCurrentSlot(2);
+    EXPECT_FALSE(engine.start());
+    EXPECT_TRUE(engine.playing());
+    EXPECT_EQ(render(kBlock).left.back(), -0.5f);
 }
 
 TEST_F(LoopPlayerEngineTest, SlotsTakeSoundFilesButNotEmptyOrMp3Files)

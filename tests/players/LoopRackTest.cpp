@@ -12,6 +12,8 @@
 #include <QTest>
 #include <sndfile.h>
 
+#include <filesystem>
+
 namespace
 {
 
@@ -83,6 +85,8 @@ TEST_F(LoopRackTest, SlotsSelectLoopAndPlayAndPersist)
     {
         auto rack = makeRack(true);
         load(*rack, 0, level("first.wav", 0.25f));
+        const std::string gone = level("gone.wav", 0.75f);
+        load(*rack, 4, gone);
         load(*rack, 2, level("third.wav", -0.5f));
         load(*rack, 3, folder.path("missing.wav"));
         EXPECT_EQ(rack->selectBox(2).text(), "third.wav");
@@ -105,6 +109,14 @@ TEST_F(LoopRackTest, SlotsSelectLoopAndPlayAndPersist)
         EXPECT_EQ(render(*rack, kRate / 2), -0.5f);
         rack->updatePlayLine();
         EXPECT_NEAR(rack->scope().getPlayLine(), loop_layout::scopeWidth / 2, 4);
+
+        // A slot whose file has gone is refused; what plays goes on.
+        std::filesystem::remove(gone);
+        rack->SelectSlot(4);
+        EXPECT_EQ(rack->engine().currentSlot(), 2);
+        EXPECT_FALSE(rack->selectBox(4).getchecked());
+        EXPECT_TRUE(rack->playButton().getStatus());
+        EXPECT_EQ(render(*rack, 1024), -0.5f);
 
         // A slot switch while playing plays the new slot from its start.
         rack->SelectSlot(0);

@@ -33,6 +33,7 @@ thread_local bool t_armed = false;
 std::atomic<size_t> g_allocations{0};
 std::atomic<size_t> g_deallocations{0};
 std::atomic<size_t> g_blockingLocks{0};
+std::atomic<size_t> g_failingSize{0};
 } // namespace
 
 void armCurrentThread() noexcept
@@ -67,6 +68,10 @@ size_t blockingLocks() noexcept
 {
     return g_blockingLocks.load();
 }
+void failAllocationsOfSize(size_t bytes) noexcept
+{
+    g_failingSize = bytes;
+}
 
 namespace
 {
@@ -80,6 +85,8 @@ void* countedAllocate(size_t size, size_t alignment = 0)
         if (std::getenv("REALTIME_TRAP_ABORT") != nullptr)
             __builtin_trap();
     }
+    if (size != 0 && size == g_failingSize.load(std::memory_order_relaxed))
+        return nullptr;
     if (size == 0)
         size = 1;
     void* memory = nullptr;
