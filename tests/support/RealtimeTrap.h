@@ -22,6 +22,11 @@ void resetCounts() noexcept;
 size_t allocations() noexcept;
 size_t deallocations() noexcept;
 size_t blockingLocks() noexcept;
+// All three counts: what a real-time thread must keep at zero.
+inline size_t violations() noexcept
+{
+    return allocations() + deallocations() + blockingLocks();
+}
 
 // Arms the calling thread for its lifetime.
 class ScopedArm
