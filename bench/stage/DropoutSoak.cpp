@@ -19,8 +19,8 @@
 // from the amplifier's list ("Virtual Device") runs without that count.
 
 #include "app/CorvaneView.h"
+#include "bench/stage/StageRack.h"
 #include "engine/AmpRack.h"
-#include "support/StageRack.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -18,9 +18,9 @@
 
 #include "app/CorvaneView.h"
 #include "bench/OffscreenApplication.h"
+#include "bench/stage/StageRack.h"
 #include "engine/AmpRack.h"
 #include "platform/Denormals.h"
-#include "support/StageRack.h"
 
 #include <QApplication>
 #include <benchmark/benchmark.h>

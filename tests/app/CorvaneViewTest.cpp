@@ -28,23 +28,19 @@ using namespace rack;
 
 using CorvaneViewTest = testkit::RackTest;
 
-TEST_F(CorvaneViewTest, FirstStartWritesTheDefaultStack)
-{
-    CMainFrame frame;
-    frame.view()->OnInitialUpdate();
-    CIni settings(settingsPath());
-    for (const auto& info : kRackUnits)
-        EXPECT_EQ(settings.GetInt(info.readSection, "pos", -1), info.defaultPos) << info.name;
-    for (std::size_t index = 0; index < RackUnitCount; ++index)
-        EXPECT_EQ(frame.view()->unit(index)->y(), kRackUnits[index].defaultPos * kSlotHeight);
-}
-
-TEST_F(CorvaneViewTest, MovesAreShownAndKeptAcrossARestart)
+TEST_F(CorvaneViewTest, FirstStartWritesTheDefaultStackAndMovesAreKeptAcrossARestart)
 {
     {
         CMainFrame frame;
         CCorvaneView* view = frame.view();
         view->OnInitialUpdate();
+        CIni settings(settingsPath());
+        for (std::size_t index = 0; index < RackUnitCount; ++index)
+        {
+            EXPECT_EQ(settings.GetInt(kRackUnits[index].readSection, "pos", -1),
+                      kRackUnits[index].defaultPos);
+            EXPECT_EQ(view->unit(index)->y(), kRackUnits[index].defaultPos * kSlotHeight);
+        }
         // The effect rack asks, through its menu, to move up past the mixer.
         view->unit(DualEffect)->OnRackCommand(ID_RACK_MOVEUP);
         view->unit(GraphicEQ)->OnRackCommand(ID_RACK_MOVEDOWN); // bottom: stays
@@ -59,7 +55,7 @@ TEST_F(CorvaneViewTest, MovesAreShownAndKeptAcrossARestart)
     EXPECT_EQ(restarted.view()->unit(GraphicEQ)->m_nPos, 16);
 }
 
-TEST_F(CorvaneViewTest, ScrollingIsClampedAndMovesTheUnits)
+TEST_F(CorvaneViewTest, WindowWidthIsFixedAndScrollingIsClampedAndMovesTheUnits)
 {
     CMainFrame frame;
     CCorvaneView* view = frame.view();
@@ -72,24 +68,19 @@ TEST_F(CorvaneViewTest, ScrollingIsClampedAndMovesTheUnits)
     view->scrollTo(-5);
     EXPECT_EQ(view->scrollOffset(), 0);
     EXPECT_EQ(view->scrollBar()->maximum(), kMaxScrollOffset);
-}
-
-TEST_F(CorvaneViewTest, WindowWidthIsFixedAndHeightIsFree)
-{
-    CMainFrame frame;
-    frame.show();
     frame.resize(900, 500);
     EXPECT_EQ(frame.width(), CMainFrame::kWidth);
     EXPECT_EQ(frame.height(), 500);
     EXPECT_EQ(frame.windowTitle(), "Corvane");
 }
 
-TEST_F(CorvaneViewTest, EveryKeyOnTheRackIsConsumed)
+TEST_F(CorvaneViewTest, EveryKeyOnTheRackIsConsumedAndFaderKeysMoveTheFaders)
 {
     CMainFrame frame;
-    frame.view()->OnInitialUpdate();
+    CCorvaneView* view = frame.view();
+    view->OnInitialUpdate();
     // A control inside a unit, holding the focus, must not see rack keys.
-    auto* control = new QLineEdit(frame.view()->unit(Mixer));
+    auto* control = new QLineEdit(view->unit(Mixer));
     frame.show();
     control->setFocus();
     QTest::keyClicks(control, "M P 1qa");
@@ -99,15 +90,8 @@ TEST_F(CorvaneViewTest, EveryKeyOnTheRackIsConsumed)
     for (const int key : {Qt::Key_9, Qt::Key_M, Qt::Key_P})
         EXPECT_EQ(keyActionFor(key, false).kind, KeyActionKind::None) << key;
     EXPECT_EQ(keyActionFor(Qt::Key_3, true).kind, KeyActionKind::None);
-}
 
-TEST_F(CorvaneViewTest, FaderKeysMoveTheMixerFaders)
-{
-    CMainFrame frame;
-    CCorvaneView* view = frame.view();
-    view->OnInitialUpdate();
-    frame.show();
-    // A mixer control has the focus: it must not see the key, the rack acts.
+    // A mixer control has the focus: the rack acts on the key, not the knob.
     CKnob& panKnob = view->mixer()->panKnob(0);
     const int pan = panKnob.getvalue();
     for (int press = 0; press < 3; ++press)

@@ -11,6 +11,7 @@
 #include "engine/AmpRack.h"
 #include "mixer/MixerRack.h"
 #include "plugins/EffectRack.h"
+#include "support/PanelChecks.h"
 #include "support/WholeRack.h"
 
 #include <QTest>
@@ -26,24 +27,18 @@ namespace
 using EffectJourney = wholerack::WholeRackTest;
 
 constexpr int kRate = 48000;
-constexpr int kChannels = 4;
 constexpr double kFrequency = 1000.0;
 constexpr double kInputLevel = 0.1;
 
-// One second of a 1 kHz tone on input 1.
-bool writeToneOnInputOne(const std::string& path)
+double outputOneLevel(const std::vector<float>& played)
 {
-    testkit::Recording input{kRate, std::vector<std::vector<float>>(
-                                        kChannels, std::vector<float>(static_cast<size_t>(kRate)))};
-    input.channels[0] = testkit::makeSine(kRate, kRate, kFrequency, kInputLevel);
-    return testkit::writeWav(path, input);
+    return testkit::toneLevel(played, kRate, kFrequency);
 }
 
 TEST_F(EffectJourney, GainPluginOnThePreFaderLoopRaisesTheOutputAsComputed)
 {
     ASSERT_EQ(testplugins::allRuleBreaks(), 0);
-    ASSERT_TRUE(writeToneOnInputOne(mediaPath("input.wav")));
-    setenv("CORVANE_VIRTUAL_INPUT_FILE", mediaPath("input.wav").c_str(), 1);
+    ASSERT_TRUE(tonesOnInputOne({kFrequency}, kInputLevel));
     start();
     auto* effect = dynamic_cast<CEffectRack*>(view().unit(rack::DualEffect));
     ASSERT_NE(effect, nullptr);
@@ -61,29 +56,16 @@ TEST_F(EffectJourney, GainPluginOnThePreFaderLoopRaisesTheOutputAsComputed)
 
     ASSERT_TRUE(typeIntoFileDialog(effect->loadButton(0),
                                    QString::fromStdString(testplugins::path(testplugins::kGain))));
-    for (int step = 0; step < 100 && effect->nameDisplay(0).text() != "Test Gain"; ++step)
-        waitMs(20);
-    ASSERT_EQ(effect->nameDisplay(0).text(), "Test Gain");
+    ASSERT_TRUE(testkit::waitFor([&] { return effect->nameDisplay(0).text() == "Test Gain"; }));
 
-    auto playOutputOne = [&]
-    {
-        EXPECT_TRUE(powerOn("Virtual Device", "48000HZ"))
-            << amplifier().powerFailure().toStdString();
-        waitMs(1600);
-        powerOff();
-        const wholerack::Recording played = wholerack::readWav(deviceOutput());
-        return played.channels.empty() ? 0.0
-                                       : testkit::toneLevel(played.channels[0], kRate, kFrequency);
-    };
-    const double dry = playOutputOne();
+    const double dry = outputOneLevel(playOutputOne(1600));
     ASSERT_GT(dry, 0.01);
     click(effect->onSwitch(0));
-    const double withEffect = playOutputOne();
+    const double withEffect = outputOneLevel(playOutputOne(1600));
     EXPECT_NEAR(withEffect - dry, 0.5 * kInputLevel, 1e-3);
     // The plug-in ran at the device's rate.
     EXPECT_EQ(testplugins::counts(testplugins::kGain).lastSampleRate.load(), 48000.0f);
     EXPECT_EQ(testplugins::allRuleBreaks(), 0);
-    unsetenv("CORVANE_VIRTUAL_INPUT_FILE");
 }
 
 // Two real Debian effects on both loops of the whole program: the flat
@@ -96,8 +78,7 @@ TEST_F(EffectJourney, RealEffectsProcessBothLoops)
     const std::string reverb = "/usr/lib/vst/MVerb-vst.so";
     if (!std::filesystem::exists(equaliser) || !std::filesystem::exists(reverb))
         GTEST_SKIP() << "dpf-plugins-vst is not installed";
-    ASSERT_TRUE(writeToneOnInputOne(mediaPath("input.wav")));
-    setenv("CORVANE_VIRTUAL_INPUT_FILE", mediaPath("input.wav").c_str(), 1);
+    ASSERT_TRUE(tonesOnInputOne({kFrequency}, kInputLevel));
     start();
     auto* effect = dynamic_cast<CEffectRack*>(view().unit(rack::DualEffect));
     ASSERT_NE(effect, nullptr);
@@ -120,24 +101,13 @@ TEST_F(EffectJourney, RealEffectsProcessBothLoops)
     ASSERT_EQ(effect->engine().slotState(0), EffectRackEngine::SlotState::Loaded);
     ASSERT_EQ(effect->engine().slotState(1), EffectRackEngine::SlotState::Loaded);
 
-    auto playOutputOne = [&]
-    {
-        EXPECT_TRUE(powerOn("Virtual Device", "48000HZ"))
-            << amplifier().powerFailure().toStdString();
-        waitMs(1600);
-        powerOff();
-        const wholerack::Recording played = wholerack::readWav(deviceOutput());
-        return played.channels.empty() ? 0.0
-                                       : testkit::toneLevel(played.channels[0], kRate, kFrequency);
-    };
     click(effect->onSwitch(1));
-    const double equalised = playOutputOne();
+    const double equalised = outputOneLevel(playOutputOne(1600));
     EXPECT_NEAR(20.0 * std::log10(equalised / kInputLevel), 0.0, 0.1);
     click(effect->onSwitch(0));
-    const double both = playOutputOne();
+    const double both = outputOneLevel(playOutputOne(1600));
     EXPECT_GT(std::fabs(both - equalised), 0.01 * kInputLevel);
     EXPECT_TRUE(std::isfinite(both));
-    unsetenv("CORVANE_VIRTUAL_INPUT_FILE");
 }
 
 } // namespace

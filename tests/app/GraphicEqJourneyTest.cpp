@@ -17,7 +17,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <numbers>
 #include <vector>
 
 namespace
@@ -41,20 +40,7 @@ protected:
 };
 
 constexpr int kRate = 48000;
-constexpr int kChannels = 4;
 constexpr int kBand1kHz = 17;
-
-// One second of tones of 0.1 / count each on input 1, at the device's rate.
-bool writeTonesOnInputOne(const std::string& path, int rate, const std::vector<double>& tones)
-{
-    testkit::Recording input{rate, std::vector<std::vector<float>>(
-                                       kChannels, std::vector<float>(static_cast<size_t>(rate)))};
-    for (size_t frame = 0; frame < static_cast<size_t>(rate); ++frame)
-        for (double frequency : tones)
-            input.channels[0][frame] += static_cast<float>(
-                0.1 / tones.size() * std::sin(2.0 * std::numbers::pi * frequency * frame / rate));
-    return testkit::writeWav(path, input);
-}
 
 void drag(QWidget& widget, QPoint from, QPoint to)
 {
@@ -71,22 +57,10 @@ void drag(QWidget& widget, QPoint from, QPoint to)
 
 TEST_F(GraphicEqJourney, EqualiserSliderLiftsTheToneAtTheDeviceOutput)
 {
-    ASSERT_TRUE(writeTonesOnInputOne(mediaPath("input.wav"), kRate, {1000.0}));
-    setenv("CORVANE_VIRTUAL_INPUT_FILE", mediaPath("input.wav").c_str(), 1);
+    ASSERT_TRUE(tonesOnInputOne({1000.0}, 0.1));
     CGraphicEqRack* eq = startWithInputOneThroughTheEqualiser();
     ASSERT_NE(eq, nullptr);
-
-    auto playOutputOne = [&]
-    {
-        EXPECT_TRUE(powerOn("Virtual Device", "48000HZ"))
-            << amplifier().powerFailure().toStdString();
-        waitMs(1600);
-        powerOff();
-        const wholerack::Recording played = wholerack::readWav(deviceOutput());
-        return played.channels.empty() ? 0.0
-                                       : testkit::toneLevel(played.channels[0], kRate, 1000.0);
-    };
-    const double flat = playOutputOne();
+    const double flat = testkit::toneLevel(playOutputOne(1600), kRate, 1000.0);
     ASSERT_GT(flat, 0.01);
 
     CMSlider& slider = eq->slider(kBand1kHz);
@@ -94,9 +68,8 @@ TEST_F(GraphicEqJourney, EqualiserSliderLiftsTheToneAtTheDeviceOutput)
     drag(slider, thumb, thumb - QPoint(0, 30));
     const int value = slider.getvalue();
     ASSERT_GT(value, 200);
-    const double lifted = playOutputOne();
+    const double lifted = testkit::toneLevel(playOutputOne(1600), kRate, 1000.0);
     EXPECT_NEAR(20.0 * std::log10(lifted / flat), GraphicEqEngine::gainDb(value), 0.1);
-    unsetenv("CORVANE_VIRTUAL_INPUT_FILE");
 }
 
 // Each band sits at its printed frequency at every rate: three bands at
@@ -117,19 +90,13 @@ TEST_F(GraphicEqJourney, BandsSitAtTheirPrintedFrequenciesAtEveryRate)
     for (const auto& [rate, item] : rates)
     {
         SCOPED_TRACE(rate);
-        ASSERT_TRUE(writeTonesOnInputOne(mediaPath("input.wav"), rate, centres));
-        setenv("CORVANE_VIRTUAL_INPUT_FILE", mediaPath("input.wav").c_str(), 1);
+        ASSERT_TRUE(tonesOnInputOne(centres, 0.1, rate));
         auto levels = [&]
         {
-            EXPECT_TRUE(powerOn("Virtual Device", item));
-            waitMs(900);
-            powerOff();
-            const wholerack::Recording played = wholerack::readWav(deviceOutput());
+            const std::vector<float> played = playOutputOne(900, item);
             std::vector<double> measured;
             for (double centre : centres)
-                measured.push_back(played.channels.empty()
-                                       ? 0.0
-                                       : testkit::toneLevel(played.channels[0], rate, centre));
+                measured.push_back(testkit::toneLevel(played, rate, centre));
             return measured;
         };
         for (int band : bands)
@@ -145,7 +112,6 @@ TEST_F(GraphicEqJourney, BandsSitAtTheirPrintedFrequenciesAtEveryRate)
                 << centres[index] << " Hz";
         }
     }
-    unsetenv("CORVANE_VIRTUAL_INPUT_FILE");
 }
 
 } // namespace

@@ -13,6 +13,7 @@
 #include "mixer/MixerRack.h"
 #include "plugins/VSTiRack.h"
 #include "support/JackMidiSender.h"
+#include "support/PanelChecks.h"
 #include "support/WholeRack.h"
 #include "utilkit/Ini.h"
 
@@ -42,9 +43,7 @@ TEST_F(InstrumentJourney, NotesOnTheSelectedPortComeOutOfTheMixerAtTheirPitch)
     ASSERT_TRUE(choose(instrument->portSelector(), "JACK: corvane-keyboard:out"));
     ASSERT_TRUE(typeIntoFileDialog(instrument->loadButton(),
                                    QString::fromStdString(testplugins::path(testplugins::kSynth))));
-    for (int step = 0; step < 100 && instrument->nameDisplay().text() != "Test Sine"; ++step)
-        waitMs(20);
-    ASSERT_EQ(instrument->nameDisplay().text(), "Test Sine");
+    ASSERT_TRUE(testkit::waitFor([&] { return instrument->nameDisplay().text() == "Test Sine"; }));
 
     ASSERT_TRUE(choose(mixer().sourceSelector(2), "VSTi"));
     ASSERT_TRUE(choose(mixer().sourceSelector(3), "VSTi"));

@@ -4,8 +4,6 @@
 
 #include <QApplication>
 #include <QMenu>
-#include <QSignalSpy>
-#include <QTest>
 #include <gtest/gtest.h>
 
 namespace
@@ -42,22 +40,12 @@ public:
 
 using RackUnitTest = testkit::RackTest;
 
-TEST_F(RackUnitTest, StartsStoppedAndSizedToItsBackground)
+TEST_F(RackUnitTest, SizedToItsBackgroundWithAContextMenuOfTitleAndMoves)
 {
     MoveRecorder view;
     SilentUnit unit(&view);
-    EXPECT_FALSE(unit.m_bRunning);
-    EXPECT_FALSE(unit.m_bRouted);
-    EXPECT_FLOAT_EQ(unit.GetSampleRate(), 44100.0f);
-    // The pads' two slots: 2 × 69 pixels.
-    EXPECT_EQ(unit.height(), 138);
+    EXPECT_EQ(unit.height(), 2 * 69);
     EXPECT_EQ(unit.size(), unit.background().size());
-}
-
-TEST_F(RackUnitTest, ContextMenuOffersTitleAndMoves)
-{
-    MoveRecorder view;
-    SilentUnit unit(&view);
     std::unique_ptr<QMenu> menu(unit.createContextMenu());
     const auto actions = menu->actions();
     ASSERT_EQ(actions.size(), 4);
@@ -75,19 +63,6 @@ TEST_F(RackUnitTest, ContextMenuOffersTitleAndMoves)
     ASSERT_EQ(view.moves.size(), 2u);
     EXPECT_EQ(view.moves[0], std::make_pair(static_cast<CRackUnit*>(&unit), true));
     EXPECT_EQ(view.moves[1], std::make_pair(static_cast<CRackUnit*>(&unit), false));
-}
-
-TEST_F(RackUnitTest, BackgroundIgnoresClicksAndKeys)
-{
-    MoveRecorder view;
-    SilentUnit unit(&view);
-    view.show();
-    QTest::mouseClick(&unit, Qt::LeftButton, {}, QPoint(10, 10));
-    QTest::mouseDClick(&unit, Qt::LeftButton, {}, QPoint(10, 10));
-    QTest::keyClick(&unit, Qt::Key_Q);
-    QCoreApplication::processEvents();
-    EXPECT_TRUE(view.moves.empty());
-    EXPECT_EQ(unit.pos(), QPoint(0, 0));
 }
 
 } // namespace

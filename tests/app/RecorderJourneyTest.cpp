@@ -17,8 +17,6 @@
 #include "skinkit/CKnob.h"
 #include "support/WholeRack.h"
 
-#include <QApplication>
-#include <QWheelEvent>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -33,15 +31,6 @@ class RecorderJourney : public wholerack::WholeRackTest
 protected:
     void recordThePlayedTone(int seconds);
 };
-
-// One notch of a mouse wheel turned up over the knob.
-void wheelUp(QWidget& knob)
-{
-    const QPointF centre(knob.width() / 2.0, knob.height() / 2.0);
-    QWheelEvent notch(centre, knob.mapToGlobal(centre), QPoint(), QPoint(0, 120), Qt::NoButton,
-                      Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(&knob, &notch);
-}
 
 void RecorderJourney::recordThePlayedTone(int seconds)
 {
@@ -62,7 +51,7 @@ void RecorderJourney::recordThePlayedTone(int seconds)
     click(mixer().recordPairButton(0));
     ASSERT_TRUE(mixer().recordPairButton(0).getStatus());
     for (int notch = 0; notch < 200 && mixer().recordKnob().getvalue() < 100; ++notch)
-        wheelUp(mixer().recordKnob());
+        testkit::turnWheel(&mixer().recordKnob(), 120);
     const int recordLevel = mixer().recordKnob().getvalue();
     ASSERT_GE(recordLevel, 100);
 

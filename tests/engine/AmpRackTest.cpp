@@ -1,6 +1,7 @@
 // The amplifier on the Virtual Device: power on and off, the chain told the
-// rate, lamps, latency, the tick written to a WAV file, clipping, and the
-// selections kept in the settings file.
+// rate, lamps, latency, the tick written to a WAV file (which proves the
+// device writes what the engine block makes; clipping and meters are the
+// block's own test), and the selections kept in the settings file.
 
 #include "engine/AmpRack.h"
 #include "support/PanelChecks.h"
@@ -16,7 +17,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <cmath>
 #include <thread>
 #include <vector>
 
@@ -157,8 +157,7 @@ TEST_F(AmpRackTest, StreamsThroughTheChainAtTheChosenRate)
     root.m_armTrap = false;
     amp.powerSwitch().SetStatus(false);
     amp.PowerOff();
-    EXPECT_EQ(realtime_trap::allocations(), 0u);
-    EXPECT_EQ(realtime_trap::blockingLocks(), 0u);
+    EXPECT_EQ(realtime_trap::violations(), 0u);
 
     EXPECT_FALSE(amp.m_bRunning);
     EXPECT_FALSE(root.m_bRunning);
@@ -183,9 +182,7 @@ TEST_F(AmpRackTest, StereoDeviceLightsTwoLamps)
     EXPECT_TRUE(amp.lamp(1).getlightened());
     EXPECT_FALSE(amp.lamp(2).getlightened());
     EXPECT_FALSE(amp.lamp(3).getlightened());
-    ASSERT_TRUE(root.waitForBlocks(10));
     amp.PowerOff();
-    EXPECT_FLOAT_EQ(amp.engine().meterDb(2), -120.0f);
 }
 
 TEST_F(AmpRackTest, TickIsAnImpulseEveryRateOverFramesBlocksInTheDeviceOutput)
@@ -224,27 +221,6 @@ TEST_F(AmpRackTest, TickIsAnImpulseEveryRateOverFramesBlocksInTheDeviceOutput)
     ASSERT_GE(impulseBlocks.size(), 3u);
     for (size_t index = 1; index < impulseBlocks.size(); ++index)
         EXPECT_EQ(impulseBlocks[index] - impulseBlocks[index - 1], kPeriod);
-}
-
-TEST_F(AmpRackTest, OverloadIsClippedButMeteredAboveFullScale)
-{
-    const std::string wav = (m_folder.path() + "/hot.wav").toStdString();
-    setenv("CORVANE_VIRTUAL_OUTPUT_FILE", wav.c_str(), 1);
-    {
-        CAmpRack amp;
-        amp.CreateControls();
-        ChainRoot hotChain(1.5f);
-        amp.SetChain(&hotChain, nullptr);
-        ASSERT_TRUE(powerOnVirtualDevice(amp, 1));
-        ASSERT_TRUE(hotChain.waitForBlocks(20));
-        EXPECT_NEAR(amp.engine().meterDb(0), 20.0 * std::log10(1.5), 0.01);
-        amp.PowerOff();
-    }
-    const testkit::Recording recording = testkit::readWav(wav);
-    ASSERT_GT(recording.frames(), 0u);
-    const std::vector<float>& samples = recording.channels[0];
-    for (float sample : samples)
-        ASSERT_NEAR(sample, 1.0f, 1e-6f);
 }
 
 TEST_F(AmpRackTest, PanelIsBuiltFromItsLayoutAndKeepsItsSelections)

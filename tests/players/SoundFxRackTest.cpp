@@ -10,7 +10,6 @@
 #include "utilkit/Ini.h"
 
 #include <QTest>
-#include <QWheelEvent>
 
 #include <filesystem>
 
@@ -36,18 +35,6 @@ protected:
         auto rack = std::make_unique<CSoundFxRack>();
         rack->CreateControls();
         return rack;
-    }
-
-    static void turn(CKnob& knob, int notches)
-    {
-        for (int i = 0; i < std::abs(notches); ++i)
-        {
-            const QPointF local(2, 2);
-            QWheelEvent event(local, knob.mapToGlobal(local), QPoint(),
-                              QPoint(0, notches > 0 ? 120 : -120), Qt::NoButton, Qt::NoModifier,
-                              Qt::NoScrollPhase, false);
-            QApplication::sendEvent(&knob, &event);
-        }
     }
 
     // One block's left output.
@@ -163,7 +150,7 @@ TEST_F(SoundFxRackTest, PressSelectsTheEditedPadAndKnobsEditIt)
     rack->SetSampleRate(kRate);
 
     // Knobs without an edited pad move only the displays.
-    turn(rack->gainKnob(), 3);
+    testkit::turnWheel(&rack->gainKnob(), 120, 3);
     EXPECT_NE(rack->gainDisplay().getvalue(), 0);
     EXPECT_EQ(rack->engine().padSettings(1).gainDb, 0);
 
@@ -174,10 +161,10 @@ TEST_F(SoundFxRackTest, PressSelectsTheEditedPadAndKnobsEditIt)
     EXPECT_EQ(rack->gainDisplay().getvalue(), 0);
     EXPECT_FLOAT_EQ(render(*rack, 64)[0], 0.0f);
 
-    turn(rack->gainKnob(), 49); // to the top: +12 dB
+    testkit::turnWheel(&rack->gainKnob(), 120, 49); // to the top: +12 dB
     EXPECT_EQ(rack->engine().padSettings(1).gainDb, 12);
     EXPECT_EQ(rack->gainDisplay().getvalue(), 12);
-    turn(rack->startKnob(), 1);
+    testkit::turnWheel(&rack->startKnob(), 120);
     const int start = rack->startKnob().getvalue();
     EXPECT_GT(start, 0);
     EXPECT_EQ(rack->engine().padSettings(1).startMs, start);

@@ -67,8 +67,7 @@ protected:
             const realtime_trap::ScopedArm arm;
             engine.process(in.data(), out.data(), 0, 2, std::min(block, frames - done));
         }
-        EXPECT_EQ(realtime_trap::allocations() + realtime_trap::deallocations(), 0u);
-        EXPECT_EQ(realtime_trap::blockingLocks(), 0u);
+        EXPECT_EQ(realtime_trap::violations(), 0u);
     }
     // A tone of velocity 100 at `frequency` on the left side.
     std::string toneFaults(double frequency) const
@@ -291,8 +290,7 @@ TEST_F(InstrumentEngineTest, ThousandNotesASecondOnTheAudioThread)
     }
     midiThread.join();
     block();
-    EXPECT_EQ(realtime_trap::allocations() + realtime_trap::deallocations(), 0u);
-    EXPECT_EQ(realtime_trap::blockingLocks(), 0u);
+    EXPECT_EQ(realtime_trap::violations(), 0u);
     EXPECT_EQ(synth.noteOns.load() - ons, kNotes);
     EXPECT_EQ(engine.droppedEvents(), 0u);
 }

@@ -10,7 +10,6 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QMouseEvent>
-#include <QWheelEvent>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -71,12 +70,4 @@ inline void doubleClickLeft(QWidget* widget, QPoint position)
     sendMouse(widget, QEvent::MouseButtonDblClick, position, Qt::LeftButton, Qt::LeftButton);
 }
 
-// Returns whether the widget accepted the event.
-inline bool turnWheel(QWidget* widget, int angleDelta)
-{
-    const QPointF local(2, 2);
-    QWheelEvent event(local, widget->mapToGlobal(local), QPoint(), QPoint(0, angleDelta),
-                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(widget, &event);
-    return event.isAccepted();
-}
+using testkit::turnWheel;

@@ -2,6 +2,9 @@
 
 #include "app/RackUnitTable.h"
 
+#include <QWheelEvent>
+#include <QWidget>
+
 namespace testkit
 {
 
@@ -14,6 +17,20 @@ QApplication& application()
     if (instance == nullptr)
         instance = new QApplication(argumentCount, arguments);
     return *instance;
+}
+
+bool turnWheel(QWidget* widget, int angleDelta, int notches)
+{
+    bool accepted = false;
+    const QPointF middle(widget->width() / 2.0, widget->height() / 2.0);
+    for (int notch = 0; notch < notches; ++notch)
+    {
+        QWheelEvent event(middle, widget->mapToGlobal(middle), QPoint(), QPoint(0, angleDelta),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(widget, &event);
+        accepted = event.isAccepted();
+    }
+    return accepted;
 }
 
 void RackTest::SetUp()

@@ -30,6 +30,10 @@ public:
 inline ::testing::Environment* const applicationEnvironment =
     ::testing::AddGlobalTestEnvironment(new ApplicationEnvironment);
 
+// Turns a mouse wheel over the widget's middle `notches` times by
+// `angleDelta` (120 a notch up); whether the widget accepted the last turn.
+bool turnWheel(QWidget* widget, int angleDelta, int notches = 1);
+
 // A fixture whose settings file lives in a folder of its own.
 class RackTest : public ::testing::Test
 {

@@ -23,6 +23,11 @@ void resetCounts() noexcept;
 size_t allocations() noexcept;
 size_t deallocations() noexcept;
 size_t blockingLocks() noexcept;
+// All three counts: what a real-time thread must keep at zero.
+inline size_t violations() noexcept
+{
+    return allocations() + deallocations() + blockingLocks();
+}
 
 // From now on every allocation of exactly `bytes` fails, on any thread (0:
 // none does): how a test reaches a unit's out-of-memory path.

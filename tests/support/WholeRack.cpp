@@ -60,6 +60,7 @@ void WholeRackTest::TearDown()
         closeAnswering(true);
     m_frame.reset();
     unsetenv("CORVANE_VIRTUAL_OUTPUT_FILE");
+    unsetenv("CORVANE_VIRTUAL_INPUT_FILE");
 }
 
 void WholeRackTest::start()
@@ -235,6 +236,31 @@ void WholeRackTest::powerOff()
 void WholeRackTest::waitMs(int milliseconds)
 {
     QTest::qWait(milliseconds);
+}
+
+bool WholeRackTest::tonesOnInputOne(const std::vector<double>& tones, double level, int rate)
+{
+    const auto frames = static_cast<size_t>(rate);
+    Recording input{rate, std::vector<std::vector<float>>(4, std::vector<float>(frames))};
+    for (double frequency : tones)
+    {
+        const std::vector<float> tone =
+            testkit::makeSine(rate, frames, frequency, level / static_cast<double>(tones.size()));
+        for (size_t frame = 0; frame < frames; ++frame)
+            input.channels[0][frame] += tone[frame];
+    }
+    const std::string path = mediaPath("input.wav");
+    setenv("CORVANE_VIRTUAL_INPUT_FILE", path.c_str(), 1);
+    return testkit::writeWav(path, input);
+}
+
+std::vector<float> WholeRackTest::playOutputOne(int milliseconds, const QString& rate)
+{
+    EXPECT_TRUE(powerOn("Virtual Device", rate)) << amplifier().powerFailure().toStdString();
+    waitMs(milliseconds);
+    powerOff();
+    Recording played = readWav(deviceOutput());
+    return played.channels.empty() ? std::vector<float>{} : std::move(played.channels[0]);
 }
 
 std::string WholeRackTest::mixerSnapshot()

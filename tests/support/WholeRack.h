@@ -73,6 +73,12 @@ protected:
     void powerOff();
     // Runs the GUI event loop for a while (timers, posted news, workers).
     static void waitMs(int milliseconds);
+    // Has the Virtual Device read one second of `tones` (level / count each)
+    // on input 1 of four, at `rate`; false when the file was not written.
+    bool tonesOnInputOne(const std::vector<double>& tones, double level, int rate = 48000);
+    // Powers on the Virtual Device at `rate`, plays `milliseconds` and powers
+    // off: what the device wrote to output 1 (empty when nothing).
+    std::vector<float> playOutputOne(int milliseconds, const QString& rate = "48000HZ");
 
     std::string deviceOutput() const { return m_folder.filePath("device.wav").toStdString(); }
     std::string mediaPath(const std::string& name) const

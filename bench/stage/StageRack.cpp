@@ -1,4 +1,4 @@
-#include "support/StageRack.h"
+#include "bench/stage/StageRack.h"
 
 #include "MP3TestFixtures.h"
 #include "TestPlugins.h"
