@@ -1,18 +1,23 @@
 #include "akrip32/akrip32.h"
 
+#include "akrip32/CueSheet.h"
+
 #include <cdio/cdio.h>
 #include <cdio/logging.h>
 
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cctype>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <strings.h>
 #include <vector>
 
 namespace
@@ -51,6 +56,11 @@ void installQuietLog()
     std::call_once(installed, [] { cdio_log_set_handler(&quietLog); });
 }
 
+bool isCueSheet(const std::string& path)
+{
+    return path.size() > 4 && strcasecmp(path.c_str() + path.size() - 4, ".cue") == 0;
+}
+
 std::string resolved(const char* path)
 {
     char buffer[PATH_MAX];
@@ -75,7 +85,9 @@ std::vector<Listed> listDrives()
         {
         };
         const std::string path = resolved(named);
-        if (!path.empty() && stat(path.c_str(), &info) == 0)
+        // A regular file is a disc image only as a CUE sheet.
+        if (!path.empty() && stat(path.c_str(), &info) == 0 &&
+            (!S_ISREG(info.st_mode) || isCueSheet(path)))
             add(path, S_ISREG(info.st_mode));
     }
     if (char** devices = cdio_get_devices(DRIVER_DEVICE); devices != nullptr)
@@ -163,6 +175,8 @@ HCDROM GetCDHandle(const GETCDHAND* request)
     // An image is read only as BIN/CUE: letting libcdio guess the format
     // hands a damaged image of another kind to a parser that aborts the
     // whole process.
+    if (listed.image && !akrip32::cueSheetIsSane(listed.path))
+        return 0;
     CdIo_t* cdio = cdio_open(listed.path.c_str(), listed.image ? DRIVER_BINCUE : DRIVER_DEVICE);
     if (cdio == nullptr)
         return 0;

@@ -3,6 +3,7 @@
 // reads it refuses because libcdio would answer them wrongly.
 
 #include "akrip32/akrip32.h"
+#include "akrip32/CueSheet.h"
 #include "support/CDImages.h"
 
 #include <gtest/gtest.h>
@@ -150,6 +151,31 @@ TEST_F(Akrip32Test, DataTracksAndDamagedImagesAreRefused)
         m_folder.write("damaged.nrg", {{'N', 'E', 'R', '5', 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF}});
     EXPECT_EQ(open(damaged), 0);
     EXPECT_EQ(CloseCDHandle(0), 0);
+
+    // Sheets libcdio's parser must never see: more than 99 TRACK lines (it
+    // writes past its track table), falling numbers, control bytes, a line
+    // longer than any real sheet's. Each has a BIN of 300 silent sectors.
+    std::string repeated = "FILE \"hostile.bin\" BINARY\n";
+    for (int track = 0; track < 120; ++track)
+        repeated += "  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n";
+    const std::string sheets[] = {
+        repeated,
+        "FILE \"hostile.bin\" BINARY\n  TRACK 02 AUDIO\n    INDEX 01 00:00:00\n"
+        "  TRACK 01 AUDIO\n    INDEX 01 00:00:10\n",
+        "FILE \"hostile.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+        "  TRACK 02z AUDIO\n    INDEX 01 00:00:10\n",
+        std::string("FILE \"hostile.bin\" BINARY\n  TRACK 01 AUDIO\0 TRACK 01\n", 55),
+        "TITLE \"" + std::string(2000, 'a') + "\"\nFILE \"hostile.bin\" BINARY\n  TRACK 01 AUDIO\n",
+    };
+    m_folder.write("hostile.bin", {testkit::Bytes(300 * 2352, 0)});
+    EXPECT_TRUE(akrip32::cueSheetIsSane(mixed.cuePath));
+    for (const std::string& sheet : sheets)
+    {
+        const std::string cue =
+            m_folder.write("hostile.cue", {testkit::Bytes(sheet.begin(), sheet.end())});
+        EXPECT_FALSE(akrip32::cueSheetIsSane(cue)) << sheet.substr(0, 80);
+        EXPECT_EQ(open(cue), 0);
+    }
 }
 
 } // namespace

@@ -114,5 +114,13 @@ int main(int argc, char** argv)
         seed.insert(seed.end(), std::istreambuf_iterator<char>(bin), {});
         writeBytes(root / "fuzz_cue_image" / (mixed ? "mixed" : "audio"), seed);
     }
+    // What the fuzzer found once: TRACK 01 over and over, more than a disc holds.
+    std::string repeated = "FILE \"disc.bin\" BINARY\n";
+    for (int track = 0; track < 120; ++track)
+        repeated += "  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n";
+    std::vector<unsigned char> seed(repeated.begin(), repeated.end());
+    seed.push_back(0);
+    seed.resize(seed.size() + 4 * 2352, 0);
+    writeBytes(root / "fuzz_cue_image" / "repeated-tracks", seed);
     return 0;
 }
