@@ -155,6 +155,7 @@ TEST_F(Akrip32Test, DataTracksAndDamagedImagesAreRefused)
     // Sheets libcdio's parser must never see: more than 99 TRACK lines (it
     // writes past its track table), falling numbers, control bytes, a line
     // longer than any real sheet's. Each has a BIN of 300 silent sectors.
+    using namespace std::string_literals;
     std::string repeated = "FILE \"hostile.bin\" BINARY\n";
     for (int track = 0; track < 120; ++track)
         repeated += "  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n";
@@ -164,7 +165,7 @@ TEST_F(Akrip32Test, DataTracksAndDamagedImagesAreRefused)
         "  TRACK 01 AUDIO\n    INDEX 01 00:00:10\n",
         "FILE \"hostile.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
         "  TRACK 02z AUDIO\n    INDEX 01 00:00:10\n",
-        std::string("FILE \"hostile.bin\" BINARY\n  TRACK 01 AUDIO\0 TRACK 01\n", 55),
+        "FILE \"hostile.bin\" BINARY\n  TRACK 01 AUDIO\0 TRACK 01\n"s,
         "TITLE \"" + std::string(2000, 'a') + "\"\nFILE \"hostile.bin\" BINARY\n  TRACK 01 AUDIO\n",
     };
     m_folder.write("hostile.bin", {testkit::Bytes(300 * 2352, 0)});
