@@ -79,13 +79,13 @@ __attribute__((target("avx"))) void filterFourSides(const CoefficientSet& set, c
         __m256d value = _mm256_cvtps_pd(_mm_set_ps(*at[3], *at[2], *at[1], *at[0]));
         for (int band = 0; band < kBands; ++band)
         {
-            // ((b0 x + b1 x1) + b2 x2) - a2 y2, then - a1 y1: the plain order.
-            __m256d partial = _mm256_add_pd(_mm256_mul_pd(b0[band], value),
-                                            _mm256_mul_pd(b1[band], history[band][0]));
-            partial = _mm256_add_pd(partial, _mm256_mul_pd(b2[band], history[band][1]));
-            partial = _mm256_sub_pd(partial, _mm256_mul_pd(a2[band], history[band + 1][1]));
+            // (b1 x1 - a1 y1) + (b2 x2 - a2 y2), then + b0 x: the plain order.
+            const __m256d recent = _mm256_sub_pd(_mm256_mul_pd(b1[band], history[band][0]),
+                                                 _mm256_mul_pd(a1[band], history[band + 1][0]));
+            const __m256d older = _mm256_sub_pd(_mm256_mul_pd(b2[band], history[band][1]),
+                                                _mm256_mul_pd(a2[band], history[band + 1][1]));
             const __m256d output =
-                _mm256_sub_pd(partial, _mm256_mul_pd(a1[band], history[band + 1][0]));
+                _mm256_add_pd(_mm256_add_pd(recent, older), _mm256_mul_pd(b0[band], value));
             history[band][1] = history[band][0];
             history[band][0] = value;
             value = output;

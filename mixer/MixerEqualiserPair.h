@@ -53,13 +53,13 @@ public:
         __m128d value = _mm_set_pd(secondSample, firstSample);
         for (int band = 0; band < MixerEqualiserChain::kBandCount; ++band)
         {
-            // ((b0 x + b1 x1) + b2 x2) - a2 y2, then - a1 y1: the scalar order.
-            __m128d partial = _mm_add_pd(_mm_mul_pd(m_b0[band], value),
-                                         _mm_mul_pd(m_b1[band], m_history[band][0]));
-            partial = _mm_add_pd(partial, _mm_mul_pd(m_b2[band], m_history[band][1]));
-            partial = _mm_sub_pd(partial, _mm_mul_pd(m_a2[band], m_history[band + 1][1]));
+            // (b1 x1 - a1 y1) + (b2 x2 - a2 y2), then + b0 x: the scalar order.
+            const __m128d recent = _mm_sub_pd(_mm_mul_pd(m_b1[band], m_history[band][0]),
+                                              _mm_mul_pd(m_a1[band], m_history[band + 1][0]));
+            const __m128d older = _mm_sub_pd(_mm_mul_pd(m_b2[band], m_history[band][1]),
+                                             _mm_mul_pd(m_a2[band], m_history[band + 1][1]));
             const __m128d output =
-                _mm_sub_pd(partial, _mm_mul_pd(m_a1[band], m_history[band + 1][0]));
+                _mm_add_pd(_mm_add_pd(recent, older), _mm_mul_pd(m_b0[band], value));
             m_history[band][1] = m_history[band][0];
             m_history[band][0] = value;
             value = output;

@@ -67,13 +67,15 @@ __attribute__((target("avx"))) inline void step(QuadState& state, float* const* 
         _mm_set_ps(samples[3][frame], samples[2][frame], samples[1][frame], samples[0][frame]));
     for (int band = 0; band < kBands; ++band)
     {
-        // ((b0 x + b1 x1) + b2 x2) - a2 y2, then - a1 y1: the scalar order.
-        __m256d partial = _mm256_add_pd(_mm256_mul_pd(state.b0[band], value),
-                                        _mm256_mul_pd(state.b1[band], state.history[band][0]));
-        partial = _mm256_add_pd(partial, _mm256_mul_pd(state.b2[band], state.history[band][1]));
-        partial = _mm256_sub_pd(partial, _mm256_mul_pd(state.a2[band], state.history[band + 1][1]));
+        // (b1 x1 - a1 y1) + (b2 x2 - a2 y2), then + b0 x: the scalar order.
+        const __m256d recent =
+            _mm256_sub_pd(_mm256_mul_pd(state.b1[band], state.history[band][0]),
+                          _mm256_mul_pd(state.a1[band], state.history[band + 1][0]));
+        const __m256d older =
+            _mm256_sub_pd(_mm256_mul_pd(state.b2[band], state.history[band][1]),
+                          _mm256_mul_pd(state.a2[band], state.history[band + 1][1]));
         const __m256d output =
-            _mm256_sub_pd(partial, _mm256_mul_pd(state.a1[band], state.history[band + 1][0]));
+            _mm256_add_pd(_mm256_add_pd(recent, older), _mm256_mul_pd(state.b0[band], value));
         state.history[band][1] = state.history[band][0];
         state.history[band][0] = value;
         value = output;

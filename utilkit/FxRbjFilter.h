@@ -97,10 +97,12 @@ public:
     static double nextOutput(const Coefficients& c, double input, double input1, double input2,
                              double output1, double output2) noexcept
     {
-        // The y1 term last, so only one multiply-subtract waits on the
-        // previous output.
-        const double partial = c.b0 * input + c.b1 * input1 + c.b2 * input2 - c.a2 * output2;
-        return partial - c.a1 * output1;
+        // The memory's terms first and the new input last: in a chain of
+        // sections only one multiply-add then waits on the section before.
+        // Each pair cancels exactly in a flat section (b1 = a1, b2 = a2 and
+        // input = output), so a flat section passes its input bit for bit.
+        const double memory = (c.b1 * input1 - c.a1 * output1) + (c.b2 * input2 - c.a2 * output2);
+        return memory + c.b0 * input;
     }
 
     struct BlockState

@@ -47,11 +47,18 @@ constexpr int kMidiNotes = 128;
 // Velocity 127 peaks at 0.5: velocity 100 is RMS 100/254/√2 = 0.2784.
 constexpr float kVelocityScale = 1.0f / 254.0f;
 
+// A rotating phasor (re, im): the sine is im. It turns by one step a frame,
+// a step made once for the rate it was made at.
 struct Voice
 {
     bool on = false;
     float amplitude = 0.0f;
-    double phase = 0.0;
+    double frequency = 0.0;
+    double re = 1.0;
+    double im = 0.0;
+    double turnRate = 0.0;
+    double turnCos = 1.0;
+    double turnSin = 0.0;
 };
 
 struct Plugin
@@ -65,7 +72,34 @@ struct Plugin
     vst::EditorRect rect = kEditorRect;
     double sampleRate = 44100.0;
     std::array<std::array<Voice, kMidiNotes>, kMidiChannels> voices{};
+    // The sounding voices as channel * 128 + note, in rising order (the
+    // order voices are summed in), so a block visits only these.
+    std::array<uint16_t, kMidiChannels * kMidiNotes> sounding{};
+    int soundingCount = 0;
 };
+
+void startSounding(Plugin* plugin, int index)
+{
+    uint16_t* const begin = plugin->sounding.data();
+    uint16_t* const end = begin + plugin->soundingCount;
+    uint16_t* const at = std::lower_bound(begin, end, index);
+    if (at != end && *at == index)
+        return;
+    std::copy_backward(at, end, end + 1);
+    *at = static_cast<uint16_t>(index);
+    plugin->soundingCount++;
+}
+
+void stopSounding(Plugin* plugin, int index)
+{
+    uint16_t* const begin = plugin->sounding.data();
+    uint16_t* const end = begin + plugin->soundingCount;
+    uint16_t* const at = std::lower_bound(begin, end, index);
+    if (at == end || *at != index)
+        return;
+    std::copy(at + 1, end, at);
+    plugin->soundingCount--;
+}
 
 // Audio thread: what the sine synth does with one event.
 void receiveMidi(Plugin* plugin, const vst::Event* event)
@@ -85,12 +119,17 @@ void receiveMidi(Plugin* plugin, const vst::Event* event)
     {
         g_counts.noteOns++;
         g_counts.lastNote = data1;
-        voice = {true, static_cast<float>(data2) * kVelocityScale, 0.0};
+        voice = {};
+        voice.on = true;
+        voice.amplitude = static_cast<float>(data2) * kVelocityScale;
+        voice.frequency = 440.0 * std::pow(2.0, (data1 - 69) / 12.0);
+        startSounding(plugin, channel * kMidiNotes + data1);
     }
     else if (command == 0x80 || command == 0x90)
     {
         g_counts.noteOffs++;
         voice.on = false;
+        stopSounding(plugin, channel * kMidiNotes + data1);
     }
     else if (command == 0xB0)
     {
@@ -206,31 +245,34 @@ void renderVoices(Plugin* plugin, float** out, int outputs, int32_t frames, bool
     for (int channel = 0; channel < outputs; ++channel)
         if (!add)
             std::fill_n(out[channel], frames, 0.0f);
-    for (auto& channelVoices : plugin->voices)
-        for (int note = 0; note < kMidiNotes; ++note)
+    for (int sounding = 0; sounding < plugin->soundingCount; ++sounding)
+    {
+        const int index = plugin->sounding[static_cast<size_t>(sounding)];
+        Voice& voice = plugin->voices[static_cast<size_t>(index / kMidiNotes)]
+                                     [static_cast<size_t>(index % kMidiNotes)];
+        if (voice.turnRate != plugin->sampleRate)
         {
-            Voice& voice = channelVoices[static_cast<size_t>(note)];
-            if (!voice.on)
-                continue;
-            const double frequency = 440.0 * std::pow(2.0, (note - 69) / 12.0);
-            const double step = 2.0 * std::numbers::pi * frequency / plugin->sampleRate;
-            // A rotating phasor: one sine and cosine per block rather than
-            // per frame, so the full-rack benchmark measures the host, not
-            // this synth's maths. Exact to far below float precision over a
-            // block; the phase is set afresh at each block's end.
-            const double turnCos = std::cos(step), turnSin = std::sin(step);
-            double re = std::cos(voice.phase), im = std::sin(voice.phase);
-            for (int32_t frame = 0; frame < frames; ++frame)
-            {
-                const auto sample = static_cast<float>(voice.amplitude * im);
-                for (int channel = 0; channel < outputs; ++channel)
-                    out[channel][frame] += sample;
-                const double nextRe = re * turnCos - im * turnSin;
-                im = re * turnSin + im * turnCos;
-                re = nextRe;
-            }
-            voice.phase = std::fmod(voice.phase + step * frames, 2.0 * std::numbers::pi);
+            const double step = 2.0 * std::numbers::pi * voice.frequency / plugin->sampleRate;
+            voice.turnCos = std::cos(step);
+            voice.turnSin = std::sin(step);
+            voice.turnRate = plugin->sampleRate;
         }
+        double re = voice.re, im = voice.im;
+        for (int32_t frame = 0; frame < frames; ++frame)
+        {
+            const auto sample = static_cast<float>(voice.amplitude * im);
+            for (int channel = 0; channel < outputs; ++channel)
+                out[channel][frame] += sample;
+            const double nextRe = re * voice.turnCos - im * voice.turnSin;
+            im = re * voice.turnSin + im * voice.turnCos;
+            re = nextRe;
+        }
+        // Rounding would let the phasor's length creep; one square root a
+        // block holds it at 1, so the level stays exact over a long note.
+        const double length = std::sqrt(re * re + im * im);
+        voice.re = re / length;
+        voice.im = im / length;
+    }
 }
 
 void render(vst::Effect* effect, float** in, float** out, int32_t frames, bool add)
