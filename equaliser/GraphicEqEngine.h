@@ -79,9 +79,20 @@ public:
     const CoefficientSet& activeCoefficients() const noexcept { return m_sets[m_readerSet]; }
     const Memory& memory(int side) const noexcept { return m_memory[static_cast<size_t>(side)]; }
 
-    // The plain chain of one side over a block; the benchmark's reference.
-    static void filterSide(const CoefficientSet& set, Memory& memory, float* samples,
-                           long frames) noexcept;
+    // How a section's sums are rounded: Fused with the processor's
+    // multiply-add (one rounding for a x + b), Plain without. A processor
+    // runs every side one way, so sides never differ in their last bit.
+    enum class Arithmetic
+    {
+        Plain,
+        Fused
+    };
+    Arithmetic arithmetic() const noexcept { return m_arithmetic; }
+
+    // One side's chain over a block, without SIMD: the four-lane code does
+    // exactly these operations, so its sides equal this bit for bit.
+    static void filterSide(const CoefficientSet& set, Memory& memory, float* samples, long frames,
+                           Arithmetic arithmetic = Arithmetic::Plain) noexcept;
 
 private:
     void publish();
@@ -103,4 +114,5 @@ private:
     // Audio thread: one memory per side.
     std::array<Memory, kSideCount> m_memory{};
     bool m_useFourLanes = false;
+    Arithmetic m_arithmetic = Arithmetic::Plain;
 };

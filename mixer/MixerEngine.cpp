@@ -184,6 +184,31 @@ void mixStereoChannel(const float* __restrict left, const float* __restrict righ
     }
 }
 
+void addScaled(float* __restrict target, const float* __restrict source, float gain,
+               long frames) noexcept
+{
+    for (long frame = 0; frame < frames; ++frame)
+        target[frame] += gain * source[frame];
+}
+
+void copyScaled(float* __restrict target, const float* __restrict source, float gain,
+                long frames) noexcept
+{
+    for (long frame = 0; frame < frames; ++frame)
+        target[frame] = gain * source[frame];
+}
+
+// Scales in place and returns the peak of the result (or `peak`, if higher).
+float scaleWithPeak(float* __restrict samples, float gain, float peak, long frames) noexcept
+{
+    for (long frame = 0; frame < frames; ++frame)
+    {
+        samples[frame] *= gain;
+        peak = std::max(peak, std::fabs(samples[frame]));
+    }
+    return peak;
+}
+
 inline float meterDecibels(float peak) noexcept
 {
     return 20.0f * std::log10(peak);
@@ -429,9 +454,13 @@ void MixerEngine::processPiece(float* const* inputs, long numIn, float* const* o
         block.masterGain[master] =
             m_gainLaws.fader(m_controls.masterLevel[master].load(std::memory_order_relaxed));
     const double thresholdDb = m_compressor.getThreshold();
+    if (thresholdDb != m_quietBelowFor)
+    {
+        m_quietBelowFor = thresholdDb;
+        m_quietBelow = std::pow(10.0, thresholdDb / 20.0) * (1.0 - 1e-9);
+    }
     block.compressor = {thresholdDb, m_compressor.getRatio(), m_compressor.getAttackCoefficient(),
-                        m_compressor.getReleaseCoefficient(),
-                        std::pow(10.0, thresholdDb / 20.0) * (1.0 - 1e-9)};
+                        m_compressor.getReleaseCoefficient(), m_quietBelow};
 
     pullSources(block, inputs, frames);
 
@@ -757,47 +786,42 @@ void MixerEngine::mixReturnsRecordAndMasters(BlockSetup& block, long frames) noe
     float* const recordRight = m_workBuffers[kRecordRight];
     std::array<float, kDeviceOutputsUsed>& peaks = block.outputPeaks;
 
-    for (long frame = 0; frame < frames; ++frame)
+    // Each step runs over the whole block, one buffer at a time, so it runs
+    // in SIMD; every sample still sees the steps in the same order.
+    // Returns onto their pairs.
+    for (int returnIndex = 0; returnIndex < MixerControlState::kReturnCount; ++returnIndex)
     {
-        // Returns onto their pairs.
-        for (int returnIndex = 0; returnIndex < MixerControlState::kReturnCount; ++returnIndex)
+        const float gain = block.returnGain[returnIndex];
+        const float* const left = m_workBuffers[kReturnOneLeft + 2 * returnIndex];
+        const float* const right = m_workBuffers[kReturnOneLeft + 2 * returnIndex + 1];
+        if (block.returnToPairOne[returnIndex])
         {
-            const float gain = block.returnGain[returnIndex];
-            const float left = m_workBuffers[kReturnOneLeft + 2 * returnIndex][frame];
-            const float right = m_workBuffers[kReturnOneLeft + 2 * returnIndex + 1][frame];
-            if (block.returnToPairOne[returnIndex])
-            {
-                outputOneLeft[frame] += gain * left;
-                outputOneRight[frame] += gain * right;
-            }
-            if (block.returnToPairTwo[returnIndex] && block.hasSecondPair)
-            {
-                outputTwoLeft[frame] += gain * left;
-                outputTwoRight[frame] += gain * right;
-            }
+            addScaled(outputOneLeft, left, gain, frames);
+            addScaled(outputOneRight, right, gain, frames);
         }
-        // The record feed: the pairs with their returns, before the masters.
-        if (block.recordFromPairOne)
+        if (block.returnToPairTwo[returnIndex] && block.hasSecondPair)
         {
-            recordLeft[frame] = block.recordGain * outputOneLeft[frame];
-            recordRight[frame] = block.recordGain * outputOneRight[frame];
+            addScaled(outputTwoLeft, left, gain, frames);
+            addScaled(outputTwoRight, right, gain, frames);
         }
-        if (block.recordFromPairTwo && block.hasSecondPair)
-        {
-            recordLeft[frame] += block.recordGain * outputTwoLeft[frame];
-            recordRight[frame] += block.recordGain * outputTwoRight[frame];
-        }
-        // Masters, one per device output.
-        outputOneLeft[frame] *= block.masterGain[0];
-        outputOneRight[frame] *= block.masterGain[1];
-        peaks[0] = std::max(peaks[0], std::fabs(outputOneLeft[frame]));
-        peaks[1] = std::max(peaks[1], std::fabs(outputOneRight[frame]));
-        if (block.hasSecondPair)
-        {
-            outputTwoLeft[frame] *= block.masterGain[2];
-            outputTwoRight[frame] *= block.masterGain[3];
-            peaks[2] = std::max(peaks[2], std::fabs(outputTwoLeft[frame]));
-            peaks[3] = std::max(peaks[3], std::fabs(outputTwoRight[frame]));
-        }
+    }
+    // The record feed: the pairs with their returns, before the masters.
+    if (block.recordFromPairOne)
+    {
+        copyScaled(recordLeft, outputOneLeft, block.recordGain, frames);
+        copyScaled(recordRight, outputOneRight, block.recordGain, frames);
+    }
+    if (block.recordFromPairTwo && block.hasSecondPair)
+    {
+        addScaled(recordLeft, outputTwoLeft, block.recordGain, frames);
+        addScaled(recordRight, outputTwoRight, block.recordGain, frames);
+    }
+    // Masters, one per device output.
+    peaks[0] = scaleWithPeak(outputOneLeft, block.masterGain[0], peaks[0], frames);
+    peaks[1] = scaleWithPeak(outputOneRight, block.masterGain[1], peaks[1], frames);
+    if (block.hasSecondPair)
+    {
+        peaks[2] = scaleWithPeak(outputTwoLeft, block.masterGain[2], peaks[2], frames);
+        peaks[3] = scaleWithPeak(outputTwoRight, block.masterGain[3], peaks[3], frames);
     }
 }

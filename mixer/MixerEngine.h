@@ -136,6 +136,10 @@ private:
     std::array<MixerEqualiserChain::Memory, kStereoChannelCount> m_rightEqualiserMemory{};
     // One compressor for both mono channels: they share one envelope.
     SimpleComp m_compressor;
+    // The threshold as a level, remade only when the threshold moves: a pow
+    // a block would cost more than the two mono strips' trim.
+    double m_quietBelowFor = 0.0;
+    double m_quietBelow = 1.0 - 1e-9;
     std::atomic<MixerListener*> m_listener{nullptr};
     // The rate a device runs at when none has been told yet.
     std::atomic<double> m_filterSampleRate{44100.0};

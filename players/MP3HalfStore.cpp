@@ -1,5 +1,7 @@
 #include "players/MP3HalfStore.h"
 
+#include "platform/Prefetch.h"
+
 #include <algorithm>
 
 MP3HalfStore::MP3HalfStore() : MP3HalfStore(halfFrames, convertedFrames) {}
@@ -97,6 +99,16 @@ MP3HalfStore::ReadResult MP3HalfStore::read(float* left, float* right, size_t fr
             m_nReadingHalf ^= 1;
             m_nReadIndex = 0;
         }
+    }
+    // The next block's samples, where the half being read has them: the
+    // refill worker wrote them on another core.
+    const Half& next = m_halves[m_nReadingHalf];
+    if (!m_bStreamFinished && next.state.load(std::memory_order_acquire) == HalfState::Ready &&
+        m_nReadIndex < next.endIndex)
+    {
+        const float* const samples = next.m_bConverted ? next.converted.data() : next.raw.data();
+        const size_t count = std::min(frames * 2, next.endIndex - m_nReadIndex);
+        platform::prefetchForRead(samples + m_nReadIndex, count * sizeof(float));
     }
     return result;
 }

@@ -1,5 +1,7 @@
 #include "players/SoundFxEngine.h"
 
+#include "platform/Prefetch.h"
+
 #include <samplerate.h>
 #include <sndfile.h>
 
@@ -200,7 +202,13 @@ void SoundFxEngine::process(float**, float** out, long, long numOut, long frames
             voice = m_voices[static_cast<size_t>(--m_nVoices)];
         }
         else
+        {
+            const long next =
+                static_cast<long>(std::min<int64_t>(frames, voice.end - voice.position));
+            platform::prefetchForRead(samples + voice.position * 2,
+                                      static_cast<size_t>(next) * 2 * sizeof(float));
             ++v;
+        }
     }
     m_activeVoices.store(m_nVoices, std::memory_order_relaxed);
 }

@@ -108,7 +108,8 @@ TEST(GraphicEqEngineTest, BandsLiftTheirToneAndSidesStayApart)
         // The four sides side by side give what one plain chain gives.
         std::vector<float> plain = sine(48000, 3000.0, 0.01);
         GraphicEqEngine::Memory memory{};
-        GraphicEqEngine::filterSide(engine.activeCoefficients(), memory, plain.data(), 48000);
+        GraphicEqEngine::filterSide(engine.activeCoefficients(), memory, plain.data(), 48000,
+                                    engine.arithmetic());
         EXPECT_EQ(plain, sides[3]);
         for (size_t left : {0u, 2u})
         {

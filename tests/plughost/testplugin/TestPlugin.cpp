@@ -245,33 +245,57 @@ void renderVoices(Plugin* plugin, float** out, int outputs, int32_t frames, bool
     for (int channel = 0; channel < outputs; ++channel)
         if (!add)
             std::fill_n(out[channel], frames, 0.0f);
-    for (int sounding = 0; sounding < plugin->soundingCount; ++sounding)
+    // Up to four voices turn side by side, so their phasors' multiply-add
+    // chains overlap; each frame adds them to the output in voice order.
+    constexpr int kBatch = 4;
+    for (int first = 0; first < plugin->soundingCount; first += kBatch)
     {
-        const int index = plugin->sounding[static_cast<size_t>(sounding)];
-        Voice& voice = plugin->voices[static_cast<size_t>(index / kMidiNotes)]
-                                     [static_cast<size_t>(index % kMidiNotes)];
-        if (voice.turnRate != plugin->sampleRate)
+        const int count = std::min(kBatch, plugin->soundingCount - first);
+        Voice* voices[kBatch];
+        double re[kBatch], im[kBatch];
+        for (int v = 0; v < count; ++v)
         {
-            const double step = 2.0 * std::numbers::pi * voice.frequency / plugin->sampleRate;
-            voice.turnCos = std::cos(step);
-            voice.turnSin = std::sin(step);
-            voice.turnRate = plugin->sampleRate;
+            const int index = plugin->sounding[static_cast<size_t>(first + v)];
+            Voice& voice = plugin->voices[static_cast<size_t>(index / kMidiNotes)]
+                                         [static_cast<size_t>(index % kMidiNotes)];
+            if (voice.turnRate != plugin->sampleRate)
+            {
+                const double step = 2.0 * std::numbers::pi * voice.frequency / plugin->sampleRate;
+                voice.turnCos = std::cos(step);
+                voice.turnSin = std::sin(step);
+                voice.turnRate = plugin->sampleRate;
+            }
+            voices[v] = &voice;
+            re[v] = voice.re;
+            im[v] = voice.im;
         }
-        double re = voice.re, im = voice.im;
         for (int32_t frame = 0; frame < frames; ++frame)
         {
-            const auto sample = static_cast<float>(voice.amplitude * im);
+            float samples[kBatch];
+            for (int v = 0; v < count; ++v)
+            {
+                const Voice& voice = *voices[v];
+                samples[v] = static_cast<float>(voice.amplitude * im[v]);
+                const double nextRe = re[v] * voice.turnCos - im[v] * voice.turnSin;
+                im[v] = re[v] * voice.turnSin + im[v] * voice.turnCos;
+                re[v] = nextRe;
+            }
             for (int channel = 0; channel < outputs; ++channel)
-                out[channel][frame] += sample;
-            const double nextRe = re * voice.turnCos - im * voice.turnSin;
-            im = re * voice.turnSin + im * voice.turnCos;
-            re = nextRe;
+            {
+                float value = out[channel][frame];
+                for (int v = 0; v < count; ++v)
+                    value += samples[v];
+                out[channel][frame] = value;
+            }
         }
-        // Rounding would let the phasor's length creep; one square root a
+        // Rounding would let a phasor's length creep; one square root a
         // block holds it at 1, so the level stays exact over a long note.
-        const double length = std::sqrt(re * re + im * im);
-        voice.re = re / length;
-        voice.im = im / length;
+        for (int v = 0; v < count; ++v)
+        {
+            const double length = std::sqrt(re[v] * re[v] + im[v] * im[v]);
+            voices[v]->re = re[v] / length;
+            voices[v]->im = im[v] / length;
+        }
     }
 }
 
