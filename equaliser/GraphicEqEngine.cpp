@@ -216,6 +216,14 @@ GraphicEqEngine::GraphicEqEngine()
     acquire();
 }
 
+bool GraphicEqEngine::setArithmetic(Arithmetic arithmetic) noexcept
+{
+    if (arithmetic == Arithmetic::Fused && m_arithmetic != Arithmetic::Fused)
+        return false;
+    m_arithmetic = arithmetic;
+    return true;
+}
+
 void GraphicEqEngine::prepare(double sampleRate)
 {
     if (sampleRate <= 0.0 || !std::isfinite(sampleRate))

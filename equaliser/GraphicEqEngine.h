@@ -88,6 +88,9 @@ public:
         Fused
     };
     Arithmetic arithmetic() const noexcept { return m_arithmetic; }
+    // Tests, no block running: the plain steps on a processor that has the
+    // fused ones (the other way round is refused: it would not run).
+    bool setArithmetic(Arithmetic arithmetic) noexcept;
 
     // One side's chain over a block, without SIMD: the four-lane code does
     // exactly these operations, so its sides equal this bit for bit.

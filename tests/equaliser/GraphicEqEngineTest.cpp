@@ -89,7 +89,8 @@ TEST(GraphicEqEngineTest, FlatSlidersPassEverySideBitExactly)
 
 // L (1 kHz) is lifted by the band's gain, or by the bank's summed lift with
 // every band up; R's 3 kHz never reaches L (shared filter memory would);
-// four sides in SIMD lanes equal the plain chain bit for bit.
+// four sides in SIMD lanes equal the plain chain bit for bit, with fused
+// multiply-adds and without.
 TEST(GraphicEqEngineTest, BandsLiftTheirToneAndSidesStayApart)
 {
     struct Case
@@ -97,26 +98,30 @@ TEST(GraphicEqEngineTest, BandsLiftTheirToneAndSidesStayApart)
         GraphicEqEngine::Values values;
         double liftDb, tolerance;
     };
-    for (const Case& c : {Case{valuesWith(150, kBand1kHz, kPlus12), 12.0, 0.05},
-                          Case{valuesWith(kPlus12), 22.04, 0.1}})
-    {
-        GraphicEqEngine engine;
-        configure(engine, kRate, c.values);
-        Sides sides{sine(48000, 1000.0, 0.01), sine(48000, 3000.0, 0.01), sine(48000, 1000.0, 0.01),
-                    sine(48000, 3000.0, 0.01)};
-        run(engine, sides);
-        // The four sides side by side give what one plain chain gives.
-        std::vector<float> plain = sine(48000, 3000.0, 0.01);
-        GraphicEqEngine::Memory memory{};
-        GraphicEqEngine::filterSide(engine.activeCoefficients(), memory, plain.data(), 48000,
-                                    engine.arithmetic());
-        EXPECT_EQ(plain, sides[3]);
-        for (size_t left : {0u, 2u})
+    using Arithmetic = GraphicEqEngine::Arithmetic;
+    for (const Arithmetic arithmetic : {Arithmetic::Plain, Arithmetic::Fused})
+        for (const Case& c : {Case{valuesWith(150, kBand1kHz, kPlus12), 12.0, 0.05},
+                              Case{valuesWith(kPlus12), 22.04, 0.1}})
         {
-            EXPECT_NEAR(levelDb(sides[left], 1000.0, 0.01), c.liftDb, c.tolerance) << left;
-            EXPECT_LT(levelDb(sides[left], 3000.0, 1.0), -120.0) << left;
+            GraphicEqEngine engine;
+            if (!engine.setArithmetic(arithmetic))
+                continue;
+            configure(engine, kRate, c.values);
+            Sides sides{sine(48000, 1000.0, 0.01), sine(48000, 3000.0, 0.01),
+                        sine(48000, 1000.0, 0.01), sine(48000, 3000.0, 0.01)};
+            run(engine, sides);
+            // The four sides side by side give what one plain chain gives.
+            std::vector<float> plain = sine(48000, 3000.0, 0.01);
+            GraphicEqEngine::Memory memory{};
+            GraphicEqEngine::filterSide(engine.activeCoefficients(), memory, plain.data(), 48000,
+                                        arithmetic);
+            EXPECT_EQ(plain, sides[3]);
+            for (size_t left : {0u, 2u})
+            {
+                EXPECT_NEAR(levelDb(sides[left], 1000.0, 0.01), c.liftDb, c.tolerance) << left;
+                EXPECT_LT(levelDb(sides[left], 3000.0, 1.0), -120.0) << left;
+            }
         }
-    }
 }
 
 // Catches skipping an all-zero block while the filters still ring; a side
