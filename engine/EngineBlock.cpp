@@ -1,5 +1,7 @@
 #include "engine/EngineBlock.h"
 
+#include "utilkit/MeterReading.h"
+
 #include <cmath>
 
 void EngineBlock::setChain(RackProcessor* chainRoot, RackProcessor* postProcessor)
@@ -75,5 +77,5 @@ void EngineBlock::process(float** in, float** out, long numIn, long numOut, long
         }
     }
     for (size_t channel = 0; channel < kMeteredChannels; ++channel)
-        m_meterDb[channel].store(20.0f * std::log10(peaks[channel]), std::memory_order_relaxed);
+        m_meterDb[channel].store(meter::decibels(peaks[channel]), std::memory_order_relaxed);
 }

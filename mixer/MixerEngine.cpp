@@ -3,6 +3,7 @@
 #include "mixer/MixerEqualiserChain.h"
 #include "mixer/MixerEqualiserPair.h"
 #include "mixer/MixerEqualiserQuad.h"
+#include "utilkit/MeterReading.h"
 
 #include <algorithm>
 #include <cmath>
@@ -207,11 +208,6 @@ float scaleWithPeak(float* __restrict samples, float gain, float peak, long fram
         peak = std::max(peak, std::fabs(samples[frame]));
     }
     return peak;
-}
-
-inline float meterDecibels(float peak) noexcept
-{
-    return 20.0f * std::log10(peak);
 }
 
 } // namespace
@@ -518,11 +514,11 @@ void MixerEngine::processPiece(float* const* inputs, long numIn, float* const* o
         {
             if (block.channels[channelIndex].running)
                 listener->postMeterReading(channelIndex,
-                                           meterDecibels(m_channelPeaks[channelIndex]));
+                                           meter::decibels(m_channelPeaks[channelIndex]));
         }
         for (int output = 0; output < kDeviceOutputsUsed; ++output)
             listener->postMeterReading(MixerListener::firstOutputMeter() + output,
-                                       meterDecibels(block.outputPeaks[output]));
+                                       meter::decibels(block.outputPeaks[output]));
     }
 }
 

@@ -1,6 +1,7 @@
 #include "players/CDPlayerEngine.h"
 
 #include "platform/ThreadPriority.h"
+#include "utilkit/MeterReading.h"
 
 #include <algorithm>
 #include <chrono>
@@ -10,9 +11,6 @@
 namespace
 {
 
-// Meters read 20·log10 of the block peak, the peak taken as at least 1e-6
-// (-120 dB) so silence has a finite reading.
-constexpr float smallestMeterPeak = 1e-6f;
 // A chunk that fails this many reads in a row stops playback.
 constexpr int readAttempts = 3;
 // A device within 1 Hz of the disc's rate plays the chunks as read.
@@ -23,14 +21,6 @@ constexpr size_t convertedMarginFrames = 64;
 // Rates every device offers: the halves are sized for the highest at the
 // lowest pitch from the start, and grow in prepare() for a faster device.
 constexpr double highestUsualDeviceRate = 96000.0;
-
-float meterReading(const float* samples, long frames) noexcept
-{
-    float peak = smallestMeterPeak;
-    for (long frame = 0; frame < frames; ++frame)
-        peak = std::max(peak, std::abs(samples[frame]));
-    return 20.0f * std::log10(peak);
-}
 
 // The largest ratio a chunk is converted at on a device of this rate: the
 // lowest pitch plays at two thirds of the speed (factor 2 - 50/100).
@@ -478,8 +468,8 @@ void CDPlayerEngine::process(float**, float** out, long, long numOut, long frame
         std::fill(right, right + frames, 0.0f);
     }
     m_bAudioInsideBlock.store(false);
-    m_leftPeakDb.store(meterReading(left, frames), std::memory_order_relaxed);
-    m_rightPeakDb.store(meterReading(right, frames), std::memory_order_relaxed);
+    m_leftPeakDb.store(meter::blockDecibels(left, frames), std::memory_order_relaxed);
+    m_rightPeakDb.store(meter::blockDecibels(right, frames), std::memory_order_relaxed);
 }
 
 // ---------------------------------------------------------------------------

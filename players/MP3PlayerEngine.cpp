@@ -1,6 +1,7 @@
 #include "players/MP3PlayerEngine.h"
 
 #include "platform/ThreadPriority.h"
+#include "utilkit/MeterReading.h"
 
 #include <algorithm>
 #include <chrono>
@@ -17,10 +18,6 @@ const char* const noFileText = "No File";
 // The lowest rate an MP3 stream can have (MPEG 2.5): until a file's rate is
 // known, a half is sized as if the file had it, so its conversion always fits.
 constexpr double lowestMp3SampleRate = 8000.0;
-
-// Meters read 20·log10 of the block peak, the peak taken as at least 1e-6
-// (-120 dB) so silence has a finite reading.
-constexpr float smallestMeterPeak = 1e-6f;
 
 // ID3v1 text is Latin-1; the title display takes UTF-8.
 std::string latin1ToUtf8(const std::string& latin1)
@@ -52,14 +49,6 @@ std::string titleFor(const CMP3Info& info, const std::string& entryName)
     if (info.GetTitle().empty())
         return entryName;
     return latin1ToUtf8(info.GetArtist()) + "-" + latin1ToUtf8(info.GetTitle());
-}
-
-float meterReading(const float* samples, long frames) noexcept
-{
-    float peak = smallestMeterPeak;
-    for (long frame = 0; frame < frames; ++frame)
-        peak = std::max(peak, std::abs(samples[frame]));
-    return 20.0f * std::log10(peak);
 }
 
 } // namespace
@@ -513,8 +502,8 @@ void MP3PlayerEngine::process(float**, float** out, long, long numOut, long fram
         std::fill(right, right + frames, 0.0f);
     }
     m_bAudioInsideBlock.store(false);
-    m_leftPeakDb.store(meterReading(left, frames), std::memory_order_relaxed);
-    m_rightPeakDb.store(meterReading(right, frames), std::memory_order_relaxed);
+    m_leftPeakDb.store(meter::blockDecibels(left, frames), std::memory_order_relaxed);
+    m_rightPeakDb.store(meter::blockDecibels(right, frames), std::memory_order_relaxed);
 }
 
 // ---------------------------------------------------------------------------

@@ -1,5 +1,7 @@
 #include "plugins/EffectRackEngine.h"
 
+#include "utilkit/MeterReading.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -13,31 +15,6 @@ const char* const kUnsupportedText = "Unsupported VST";
 // Each slot reads one send pair and writes one return pair.
 constexpr int kChannelsPerSlot = 2;
 
-// A channel's absolute peak over the block, from the meters' floor. Eight
-// running maxima side by side, so the loop runs as vector maxima without
-// reordering a float reduction.
-float peakOf(const float* samples, size_t count)
-{
-    constexpr size_t kLanes = 8;
-    std::array<float, kLanes> lanes;
-    lanes.fill(EffectRackEngine::kPeakFloor);
-    size_t frame = 0;
-    for (; frame + kLanes <= count; frame += kLanes)
-        for (size_t lane = 0; lane < kLanes; ++lane)
-        {
-            const float magnitude = std::fabs(samples[frame + lane]);
-            lanes[lane] = lanes[lane] < magnitude ? magnitude : lanes[lane];
-        }
-    float peak = *std::max_element(lanes.begin(), lanes.end());
-    for (; frame < count; ++frame)
-        peak = std::max(peak, std::fabs(samples[frame]));
-    return peak;
-}
-
-float peakDb(float peak)
-{
-    return 20.0f * std::log10(peak);
-}
 } // namespace
 
 EffectRackEngine::EffectRackEngine()
@@ -89,9 +66,11 @@ void EffectRackEngine::process(float** in, float** out, long, long, long frames)
             std::fill_n(returns[0], count, 0.0f);
             std::fill_n(returns[1], count, 0.0f);
         }
-        const float outputPeak = std::max(peakOf(returns[0], count), peakOf(returns[1], count));
-        slot.inputDb.store(peakDb(peakOf(sends[0], count)), std::memory_order_relaxed);
-        slot.outputDb.store(peakDb(outputPeak), std::memory_order_relaxed);
+        const float outputPeak = std::max(meter::blockPeak(returns[0], count, kPeakFloor),
+                                          meter::blockPeak(returns[1], count, kPeakFloor));
+        slot.inputDb.store(meter::decibels(meter::blockPeak(sends[0], count, kPeakFloor)),
+                           std::memory_order_relaxed);
+        slot.outputDb.store(meter::decibels(outputPeak), std::memory_order_relaxed);
     }
 }
 

@@ -1,5 +1,7 @@
 #include "recorder/RecorderEngine.h"
 
+#include "utilkit/MeterReading.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -12,8 +14,6 @@
 
 namespace
 {
-// Meters read 20·log10 of the block peak, the peak taken as at least 1e-6.
-constexpr float kSmallestMeterPeak = 1e-6f;
 
 std::string errorText(int error)
 {
@@ -84,8 +84,8 @@ void RecorderEngine::process(float** in, float**, long numIn, long, long frames)
     float* right = in[1];
 
     // The meters show the feed as it came; the feed is then clamped in place.
-    float leftPeak = kSmallestMeterPeak;
-    float rightPeak = kSmallestMeterPeak;
+    float leftPeak = meter::kSmallestPeak;
+    float rightPeak = meter::kSmallestPeak;
     for (long frame = 0; frame < frames; ++frame)
     {
         leftPeak = std::max(leftPeak, std::abs(left[frame]));
@@ -93,8 +93,8 @@ void RecorderEngine::process(float** in, float**, long numIn, long, long frames)
         left[frame] = clampSample(left[frame]);
         right[frame] = clampSample(right[frame]);
     }
-    m_leftPeakDb.store(20.0f * std::log10(leftPeak), std::memory_order_relaxed);
-    m_rightPeakDb.store(20.0f * std::log10(rightPeak), std::memory_order_relaxed);
+    m_leftPeakDb.store(meter::decibels(leftPeak), std::memory_order_relaxed);
+    m_rightPeakDb.store(meter::decibels(rightPeak), std::memory_order_relaxed);
 
     // The capture side for this block, or nothing: the audio thread never
     // waits for Pause or Stop.

@@ -245,14 +245,17 @@ void renderVoices(Plugin* plugin, float** out, int outputs, int32_t frames, bool
     for (int channel = 0; channel < outputs; ++channel)
         if (!add)
             std::fill_n(out[channel], frames, 0.0f);
-    // Up to four voices turn side by side, so their phasors' multiply-add
-    // chains overlap; each frame adds them to the output in voice order.
+    // Four voices turn side by side (a short batch is padded with silent
+    // ones), so their phasors' multiply-add chains overlap and the compiler
+    // can pack them; each frame adds them to the output in voice order.
     constexpr int kBatch = 4;
     for (int first = 0; first < plugin->soundingCount; first += kBatch)
     {
         const int count = std::min(kBatch, plugin->soundingCount - first);
-        Voice* voices[kBatch];
-        double re[kBatch], im[kBatch];
+        Voice* voices[kBatch] = {};
+        double re[kBatch] = {1.0, 1.0, 1.0, 1.0}, im[kBatch] = {};
+        double turnCos[kBatch] = {1.0, 1.0, 1.0, 1.0}, turnSin[kBatch] = {};
+        double amplitude[kBatch] = {};
         for (int v = 0; v < count; ++v)
         {
             const int index = plugin->sounding[static_cast<size_t>(first + v)];
@@ -268,16 +271,18 @@ void renderVoices(Plugin* plugin, float** out, int outputs, int32_t frames, bool
             voices[v] = &voice;
             re[v] = voice.re;
             im[v] = voice.im;
+            turnCos[v] = voice.turnCos;
+            turnSin[v] = voice.turnSin;
+            amplitude[v] = voice.amplitude;
         }
         for (int32_t frame = 0; frame < frames; ++frame)
         {
             float samples[kBatch];
-            for (int v = 0; v < count; ++v)
+            for (int v = 0; v < kBatch; ++v)
             {
-                const Voice& voice = *voices[v];
-                samples[v] = static_cast<float>(voice.amplitude * im[v]);
-                const double nextRe = re[v] * voice.turnCos - im[v] * voice.turnSin;
-                im[v] = re[v] * voice.turnSin + im[v] * voice.turnCos;
+                samples[v] = static_cast<float>(amplitude[v] * im[v]);
+                const double nextRe = re[v] * turnCos[v] - im[v] * turnSin[v];
+                im[v] = re[v] * turnSin[v] + im[v] * turnCos[v];
                 re[v] = nextRe;
             }
             for (int channel = 0; channel < outputs; ++channel)
@@ -299,6 +304,17 @@ void renderVoices(Plugin* plugin, float** out, int outputs, int32_t frames, bool
     }
 }
 
+// out = value(frame), or out += value(frame) for accumulating processing.
+template <typename Value> void writeChannel(float* target, int32_t frames, bool add, Value value)
+{
+    if (add)
+        for (int32_t frame = 0; frame < frames; ++frame)
+            target[frame] += value(frame);
+    else
+        for (int32_t frame = 0; frame < frames; ++frame)
+            target[frame] = value(frame);
+}
+
 void render(vst::Effect* effect, float** in, float** out, int32_t frames, bool add)
 {
     Plugin* plugin = self(effect);
@@ -316,20 +332,23 @@ void render(vst::Effect* effect, float** in, float** out, int32_t frames, bool a
         plugin->inBlock = false;
         return;
     }
+    // The tests of flags and channel counts sit outside the frame loops, so
+    // the loops stay simple enough to run in SIMD.
+    const float gain = plugin->gain;
     for (int channel = 0; channel < effect->numOutputs; ++channel)
     {
-        for (int32_t frame = 0; frame < frames; ++frame)
-        {
-            float value = kInstrumentLevel;
-            if (inputs > 0)
-            {
-                value = in[channel % inputs][frame];
-                if (channel + 2 < inputs)
-                    value += in[channel + 2][frame];
-                value *= plugin->gain;
-            }
-            out[channel][frame] = add ? out[channel][frame] + value : value;
-        }
+        float* const target = out[channel];
+        const float* const first = inputs > 0 ? in[channel % inputs] : nullptr;
+        const float* const second = channel + 2 < inputs ? in[channel + 2] : nullptr;
+        if (first == nullptr)
+            writeChannel(target, frames, add, [](int32_t) { return kInstrumentLevel; });
+        else if (second == nullptr)
+            writeChannel(target, frames, add,
+                         [first, gain](int32_t frame) { return first[frame] * gain; });
+        else
+            writeChannel(target, frames, add,
+                         [first, second, gain](int32_t frame)
+                         { return (first[frame] + second[frame]) * gain; });
     }
     plugin->inBlock = false;
 }
