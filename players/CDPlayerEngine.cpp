@@ -1,12 +1,11 @@
 #include "players/CDPlayerEngine.h"
 
-#include "platform/ThreadPriority.h"
 #include "utilkit/MeterReading.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstring>
+#include <thread>
 
 namespace
 {
@@ -42,7 +41,8 @@ int blockAddress(const TOCTRACK& entry)
 } // namespace
 
 CDPlayerEngine::CDPlayerEngine(const RackProcessor& unit)
-    : m_unit(unit), m_store(kChunkFrames, convertedFramesFor(highestUsualDeviceRate))
+    : m_unit(unit), m_store(kChunkFrames, convertedFramesFor(highestUsualDeviceRate)),
+      m_worker("cd worker", [this] { runNextJob(); })
 {
     for (std::unique_ptr<TRACKBUF>& buffer : m_trackBuffers)
     {
@@ -60,7 +60,6 @@ CDPlayerEngine::CDPlayerEngine(const RackProcessor& unit)
         request.lun = drives.drives[0].lun;
         m_hDrive = GetCDHandle(&request);
     }
-    m_worker = std::thread([this] { workerMain(); });
 }
 
 CDPlayerEngine::~CDPlayerEngine()
@@ -71,10 +70,8 @@ CDPlayerEngine::~CDPlayerEngine()
         std::lock_guard transport(m_transportMutex);
         stopLocked();
     }
-    holdWorker(false);
-    m_workRequests.release();
     // The worker is joined before the buffers and the drive go.
-    m_worker.join();
+    m_worker.shutdown();
     if (m_hDrive != 0)
         CloseCDHandle(m_hDrive);
 }
@@ -126,7 +123,7 @@ void CDPlayerEngine::play()
     m_nStartSession.store(m_nSession.fetch_add(1) + 1);
     setTransport(CDTransportState::Starting);
     m_bStartRequested.store(true);
-    requestWork();
+    m_worker.request();
 }
 
 // GUI or MIDI thread.
@@ -212,34 +209,13 @@ void CDPlayerEngine::setShowRemaining(bool showRemaining)
 // ---------------------------------------------------------------------------
 // Worker
 
-// GUI or MIDI thread (a start), audio thread (a played-out half).
-void CDPlayerEngine::requestWork()
+// Worker: one request, a start's or a played-out half's.
+void CDPlayerEngine::runNextJob()
 {
-    m_nOutstandingWork.fetch_add(1);
-    m_workRequests.release();
-}
-
-// Worker.
-void CDPlayerEngine::workerMain()
-{
-    platform::setCurrentThreadName("cd worker");
-    // A user waits for Play, and a refill must beat the reader.
-    platform::setCurrentThreadPriority(platform::ThreadPriority::Normal);
-    while (true)
-    {
-        m_workRequests.acquire();
-        {
-            std::unique_lock hold(m_holdMutex);
-            m_holdWake.wait(hold, [this] { return !m_bHoldWorker || m_bShuttingDown.load(); });
-        }
-        if (m_bShuttingDown.load())
-            return;
-        if (m_bStartRequested.exchange(false))
-            runStartJob();
-        else
-            refillPlayedHalves();
-        m_nOutstandingWork.fetch_sub(1);
-    }
+    if (m_bStartRequested.exchange(false))
+        runStartJob();
+    else
+        refillPlayedHalves();
 }
 
 // Worker: the table of contents, the track's place, the first two chunks.
@@ -456,8 +432,8 @@ void CDPlayerEngine::process(float**, float** out, long, long numOut, long frame
             m_fHalfFramesPerTrackSecond[m_store.readingHalf()].load(std::memory_order_relaxed);
         const MP3HalfStore::ReadResult result =
             m_store.read(left, right, static_cast<size_t>(frames));
-        for (int finished = 0; finished < result.halvesFinished; ++finished)
-            requestWork();
+        if (result.halvesFinished > 0)
+            m_worker.request(result.halvesFinished);
         m_fElapsedSeconds.store(m_fElapsedSeconds.load(std::memory_order_relaxed) +
                                     static_cast<double>(result.framesPlayed) / framesPerSecond,
                                 std::memory_order_relaxed);
@@ -494,23 +470,6 @@ int CDPlayerEngine::remainingSeconds() const
 int CDPlayerEngine::displayedSeconds() const
 {
     return m_bShowRemaining.load() ? remainingSeconds() : elapsedSeconds();
-}
-
-// Test or tool thread driving process() itself.
-void CDPlayerEngine::waitUntilIdle() const
-{
-    while (m_nOutstandingWork.load() > 0)
-        std::this_thread::sleep_for(std::chrono::microseconds(200));
-}
-
-// Test thread.
-void CDPlayerEngine::holdWorker(bool hold)
-{
-    {
-        std::lock_guard lock(m_holdMutex);
-        m_bHoldWorker = hold;
-    }
-    m_holdWake.notify_all();
 }
 
 // ---------------------------------------------------------------------------

@@ -29,14 +29,12 @@
 #include "players/CDPlayerListener.h"
 #include "players/MP3HalfStore.h"
 #include "players/MP3RateConverter.h"
+#include "players/RefillWorker.h"
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
-#include <semaphore>
-#include <thread>
 
 class CDPlayerEngine : public RackEngine
 {
@@ -118,10 +116,10 @@ public:
 
     // Blocks until the worker has nothing pending. For tests and tools that
     // drive process() themselves; never on the audio thread.
-    void waitUntilIdle() const;
+    void waitUntilIdle() const { m_worker.waitUntilIdle(); }
     // Test hooks: while held the worker takes no work; the next `count`
     // chunk reads fail as a scratched disc's would.
-    void holdWorker(bool hold);
+    void holdWorker(bool hold) { m_worker.hold(hold); }
     void failNextReads(int count) { m_nInjectedReadFailures.store(count); }
 
 private:
@@ -138,12 +136,11 @@ private:
     void waitForAudioBlockToEnd() const;
 
     // Worker.
-    void workerMain();
+    void runNextJob();
     void runStartJob();
     bool openTrackLocked(int track);
     void refillPlayedHalves();
     void stopAfterFill(uint64_t session);
-    void requestWork();
 
     // Worker, holding m_fillMutex.
     FillOutcome fillHalfLocked(int half);
@@ -199,16 +196,12 @@ private:
     std::atomic<float> m_leftPeakDb{-120.0f};
     std::atomic<float> m_rightPeakDb{-120.0f};
 
-    // Worker: one count per start request or played-out half.
-    std::counting_semaphore<> m_workRequests{0};
-    std::atomic<int> m_nOutstandingWork{0};
-    std::mutex m_holdMutex;
-    std::condition_variable m_holdWake;
-    bool m_bHoldWorker = false;
     std::atomic<bool> m_bShuttingDown{false};
 
     static_assert(std::atomic<double>::is_always_lock_free &&
                       std::atomic<float>::is_always_lock_free,
                   "the audio thread shares time and meter values through lock-free atomics");
-    std::thread m_worker;
+    // Last: it starts after, and is joined before, the buffers and the drive.
+    // One request per start or played-out half.
+    RefillWorker m_worker;
 };

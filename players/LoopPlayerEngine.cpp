@@ -1,13 +1,11 @@
 #include "players/LoopPlayerEngine.h"
 
-#include "platform/ThreadPriority.h"
-
 #include <sndfile.h>
 
 #include <algorithm>
 #include <cctype>
-#include <chrono>
 #include <cmath>
+#include <thread>
 
 namespace
 {
@@ -33,9 +31,9 @@ bool hasMp3Extension(const std::string& path)
 }
 } // namespace
 
-LoopPlayerEngine::LoopPlayerEngine(const RackProcessor& unit) : m_unit(unit)
+LoopPlayerEngine::LoopPlayerEngine(const RackProcessor& unit)
+    : m_unit(unit), m_refillWorker("loop refill", [this] { refillPlayedHalves(); })
 {
-    m_refillThread = std::thread([this] { refillThreadMain(); });
 }
 
 LoopPlayerEngine::~LoopPlayerEngine()
@@ -46,9 +44,7 @@ LoopPlayerEngine::~LoopPlayerEngine()
         std::lock_guard transport(m_transportMutex);
         stopLocked();
     }
-    holdRefills(false);
-    m_refillRequests.release();
-    m_refillThread.join();
+    m_refillWorker.shutdown();
     std::lock_guard reader(m_readerMutex);
     closeFileLocked();
 }
@@ -320,24 +316,6 @@ LoopPlayerEngine::FillOutcome LoopPlayerEngine::fillHalfLocked(int half)
 // ---------------------------------------------------------------------------
 // Refill worker
 
-void LoopPlayerEngine::refillThreadMain()
-{
-    platform::setCurrentThreadName("loop refill");
-    platform::setCurrentThreadPriority(platform::ThreadPriority::Normal);
-    while (true)
-    {
-        m_refillRequests.acquire();
-        {
-            std::unique_lock hold(m_holdMutex);
-            m_holdWake.wait(hold, [this] { return !m_bHoldRefills || m_bShuttingDown.load(); });
-        }
-        if (m_bShuttingDown.load())
-            return;
-        refillPlayedHalves();
-        m_nOutstandingRefills.fetch_sub(1);
-    }
-}
-
 // Refill worker.
 void LoopPlayerEngine::refillPlayedHalves()
 {
@@ -398,10 +376,7 @@ void LoopPlayerEngine::process(float**, float** out, long, long numOut, long fra
         const MP3HalfStore::ReadResult result =
             m_store.read(left, right, static_cast<size_t>(frames));
         if (result.halvesFinished > 0)
-        {
-            m_nOutstandingRefills.fetch_add(result.halvesFinished);
-            m_refillRequests.release(result.halvesFinished);
-        }
+            m_refillWorker.request(result.halvesFinished);
         m_nFramesPlayed.fetch_add(static_cast<int64_t>(result.framesPlayed),
                                   std::memory_order_relaxed);
     }
@@ -411,22 +386,4 @@ void LoopPlayerEngine::process(float**, float** out, long, long numOut, long fra
         std::fill(right, right + frames, 0.0f);
     }
     m_bAudioInsideBlock.store(false);
-}
-
-// ---------------------------------------------------------------------------
-// Tests and tools
-
-void LoopPlayerEngine::waitUntilIdle() const
-{
-    while (m_nOutstandingRefills.load() > 0)
-        std::this_thread::sleep_for(std::chrono::microseconds(200));
-}
-
-void LoopPlayerEngine::holdRefills(bool hold)
-{
-    {
-        std::lock_guard lock(m_holdMutex);
-        m_bHoldRefills = hold;
-    }
-    m_holdWake.notify_all();
 }

@@ -31,15 +31,13 @@
 #include "app/RackProcessor.h"
 #include "players/MP3HalfStore.h"
 #include "players/MP3RateConverter.h"
+#include "players/RefillWorker.h"
 
 #include <array>
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <mutex>
-#include <semaphore>
 #include <string>
-#include <thread>
 #include <vector>
 
 typedef struct sf_private_tag SNDFILE;
@@ -114,9 +112,9 @@ public:
 
     // For tests and tools driving process themselves; never the audio thread.
     // Blocks until no refill is pending or running.
-    void waitUntilIdle() const;
+    void waitUntilIdle() const { m_refillWorker.waitUntilIdle(); }
     // While held, the refill worker takes no work.
-    void holdRefills(bool hold);
+    void holdRefills(bool hold) { m_refillWorker.hold(hold); }
 
 private:
     enum class FillOutcome
@@ -138,7 +136,6 @@ private:
     // while looping; sets m_bFileEnded at the end of a file that does not loop.
     long readStereoLocked(float* stereo, long frames);
 
-    void refillThreadMain();
     void refillPlayedHalves();
     void endOfFile(uint64_t session);
 
@@ -179,16 +176,12 @@ private:
     std::atomic<bool> m_bAudioInsideBlock{false};
     std::atomic<int64_t> m_nFramesPlayed{0};
 
-    // Refill worker: the audio thread releases one count per played half.
-    std::counting_semaphore<> m_refillRequests{0};
-    std::atomic<int> m_nOutstandingRefills{0};
-    std::mutex m_holdMutex;
-    std::condition_variable m_holdWake;
-    bool m_bHoldRefills = false;
     std::atomic<bool> m_bShuttingDown{false};
 
     static_assert(std::atomic<double>::is_always_lock_free &&
                       std::atomic<int64_t>::is_always_lock_free,
                   "the audio thread shares its position through lock-free atomics");
-    std::thread m_refillThread;
+    // Last: it starts after, and is joined before, everything it fills. The
+    // audio thread asks for one run per played half.
+    RefillWorker m_refillWorker;
 };

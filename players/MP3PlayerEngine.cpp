@@ -53,12 +53,12 @@ std::string titleFor(const CMP3Info& info, const std::string& entryName)
 
 } // namespace
 
-MP3PlayerEngine::MP3PlayerEngine(const RackProcessor& unit) : m_unit(unit)
+MP3PlayerEngine::MP3PlayerEngine(const RackProcessor& unit)
+    : m_unit(unit), m_refillWorker("mp3 refill", [this] { refillConsumedHalves(); })
 {
     setTitle(noFileText);
     m_playlist.setLastOpenPath(MP3Settings{}.lastOpenPath);
     m_loadThread = std::thread([this] { loadThreadMain(); });
-    m_refillThread = std::thread([this] { refillThreadMain(); });
 }
 
 MP3PlayerEngine::~MP3PlayerEngine()
@@ -71,17 +71,11 @@ MP3PlayerEngine::~MP3PlayerEngine()
         stopLocked(StopReason::User);
     }
     {
-        std::lock_guard hold(m_holdMutex);
-        m_bHoldRefills = false;
-    }
-    m_holdWake.notify_all();
-    {
         std::lock_guard load(m_loadMutex);
     }
     m_loadWake.notify_all();
-    m_refillRequests.release();
     m_loadThread.join();
-    m_refillThread.join();
+    m_refillWorker.shutdown();
 }
 
 // GUI thread.
@@ -415,25 +409,6 @@ void MP3PlayerEngine::skipFailedEntryLocked()
 // Refill worker
 
 // Refill worker.
-void MP3PlayerEngine::refillThreadMain()
-{
-    platform::setCurrentThreadName("mp3 refill");
-    platform::setCurrentThreadPriority(platform::ThreadPriority::Normal);
-    while (true)
-    {
-        m_refillRequests.acquire();
-        {
-            std::unique_lock hold(m_holdMutex);
-            m_holdWake.wait(hold, [this] { return !m_bHoldRefills || m_bShuttingDown.load(); });
-        }
-        if (m_bShuttingDown.load())
-            return;
-        refillConsumedHalves();
-        m_nOutstandingRefills.fetch_sub(1);
-    }
-}
-
-// Refill worker.
 void MP3PlayerEngine::refillConsumedHalves()
 {
     for (int half = 0; half < 2; ++half)
@@ -487,10 +462,7 @@ void MP3PlayerEngine::process(float**, float** out, long, long numOut, long fram
         const MP3HalfStore::ReadResult result =
             m_store.read(left, right, static_cast<size_t>(frames));
         if (result.halvesFinished > 0)
-        {
-            m_nOutstandingRefills.fetch_add(result.halvesFinished);
-            m_refillRequests.release(result.halvesFinished);
-        }
+            m_refillWorker.request(result.halvesFinished);
         m_fElapsedSeconds.store(m_fElapsedSeconds.load(std::memory_order_relaxed) +
                                     static_cast<double>(result.framesPlayed) /
                                         m_fDeviceRate.load(std::memory_order_relaxed),
@@ -587,7 +559,7 @@ void MP3PlayerEngine::waitUntilIdle() const
 {
     while (true)
     {
-        bool busy = m_nOutstandingRefills.load() > 0;
+        bool busy = !m_refillWorker.idle();
         {
             std::lock_guard load(m_loadMutex);
             busy = busy || m_pendingLoad.has_value() || m_bLoadRunning;
@@ -596,16 +568,6 @@ void MP3PlayerEngine::waitUntilIdle() const
             return;
         std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
-}
-
-// Test thread.
-void MP3PlayerEngine::holdRefills(bool hold)
-{
-    {
-        std::lock_guard lock(m_holdMutex);
-        m_bHoldRefills = hold;
-    }
-    m_holdWake.notify_all();
 }
 
 // ---------------------------------------------------------------------------

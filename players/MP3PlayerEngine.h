@@ -38,13 +38,13 @@
 #include "players/MP3RateConverter.h"
 #include "players/MP3Settings.h"
 #include "players/MP3StreamDecoder.h"
+#include "players/RefillWorker.h"
 
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <optional>
-#include <semaphore>
 #include <string>
 #include <thread>
 #include <vector>
@@ -122,7 +122,7 @@ public:
     void waitUntilIdle() const;
     // Test hook: while held, the refill worker takes no work, so a test can
     // make a refill late on purpose.
-    void holdRefills(bool hold);
+    void holdRefills(bool hold) { m_refillWorker.hold(hold); }
 
 private:
     enum class StopReason
@@ -156,7 +156,6 @@ private:
     void loadThreadMain();
     void performLoad(const LoadRequest& request);
     void skipFailedEntryLocked();
-    void refillThreadMain();
     void refillConsumedHalves();
     void stopAtEndOfTrack(uint64_t session);
     void postLoadRequest(int index);
@@ -215,18 +214,13 @@ private:
     bool m_bLoadRunning = false;
     std::atomic<uint64_t> m_nLoadGeneration{0};
 
-    // Refill worker: the audio thread releases one count per played-out half.
-    std::counting_semaphore<> m_refillRequests{0};
-    std::atomic<int> m_nOutstandingRefills{0};
-    std::mutex m_holdMutex;
-    std::condition_variable m_holdWake;
-    bool m_bHoldRefills = false;
-
     std::atomic<bool> m_bShuttingDown{false};
 
     static_assert(std::atomic<double>::is_always_lock_free &&
                       std::atomic<float>::is_always_lock_free,
                   "the audio thread shares time and meter values through lock-free atomics");
     std::thread m_loadThread;
-    std::thread m_refillThread;
+    // Last: it starts after, and is joined before, everything it fills. The
+    // audio thread asks for one run per played-out half.
+    RefillWorker m_refillWorker;
 };

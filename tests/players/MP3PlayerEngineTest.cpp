@@ -341,7 +341,7 @@ TEST_F(MP3PlayerEngineTest, TitleComesFromTheTagsOrTheNameAndFilesThatCannotPlay
     EXPECT_EQ(engine->currentIndex(), 5);
 }
 
-TEST_F(MP3PlayerEngineTest, LateRefillIsCountedAndPlaysSilenceNotStaleSamples)
+TEST_F(MP3PlayerEngineTest, LateRefillIsCountedAndPlaysSilenceAndAHeldWorkerStillShutsDown)
 {
     start(44100.0, {tone(8.0, 440.0, 660.0)});
     engine->holdRefills(true);
@@ -354,6 +354,12 @@ TEST_F(MP3PlayerEngineTest, LateRefillIsCountedAndPlaysSilenceNotStaleSamples)
     engine->waitUntilIdle();
     render(44100).expectTone(0, 44100, 44100, 440.0, 660.0);
     EXPECT_EQ(engine->lateRefillCount(), 1u);
+
+    // Destroyed with a refill pending behind the hold: the worker lets go
+    // and is joined rather than waiting for a release that never comes.
+    engine->holdRefills(true);
+    render(MP3HalfStore::halfFrames + 4096, false, false);
+    engine.reset();
 }
 
 TEST_F(MP3PlayerEngineTest, OperationsWhileAnAudioThreadRunsAndTeardownWhileBusy)
