@@ -7,12 +7,15 @@
 
 #include "app/RackProcessor.h"
 #include "players/SoundFxEngine.h"
+#include "support/Tones.h"
 
 #include <benchmark/benchmark.h>
 #include <sndfile.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,7 +23,7 @@ namespace
 {
 
 constexpr int kRate = 44100;
-constexpr sf_count_t kPadFrames = 10 * kRate - 100; // just under the 9999 ms limit
+constexpr long kPadFrames = 10 * kRate - 100; // just under the 9999 ms limit
 
 class RunningUnit : public RackProcessor
 {
@@ -39,24 +42,16 @@ const std::vector<std::string>& padFiles()
     static const std::vector<std::string> paths = []
     {
         std::vector<std::string> out;
-        std::vector<short> samples(static_cast<size_t>(kPadFrames) * 2);
+        constexpr double kLevel = 8000.0 / 32768.0;
         for (int pad = 0; pad < soundfx::kPadCount; ++pad)
         {
-            for (sf_count_t n = 0; n < kPadFrames; ++n)
-            {
-                const double value = 8000.0 * std::sin(2.0 * M_PI * (200.0 + 100.0 * pad) *
-                                                       static_cast<double>(n) / kRate);
-                samples[static_cast<size_t>(n) * 2] = static_cast<short>(value);
-                samples[static_cast<size_t>(n) * 2 + 1] = static_cast<short>(-value);
-            }
+            const std::vector<float> tone = testkit::makeSine(
+                kRate, static_cast<size_t>(kPadFrames), 200.0 + 100.0 * pad, kLevel);
+            std::vector<float> inverted(tone.size());
+            std::transform(tone.begin(), tone.end(), inverted.begin(), std::negate<>());
             const std::string path = "/tmp/corvane-soundfx-bench-" + std::to_string(pad) + ".wav";
-            SF_INFO info{};
-            info.samplerate = kRate;
-            info.channels = 2;
-            info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-            SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-            sf_writef_short(file, samples.data(), kPadFrames);
-            sf_close(file);
+            testkit::writeSoundFile(path, {kRate, {tone, inverted}},
+                                    SF_FORMAT_WAV | SF_FORMAT_PCM_16);
             out.push_back(path);
         }
         return out;

@@ -15,13 +15,13 @@
 #include "plugins/VSTiRack.h"
 #include "recorder/RecorderRack.h"
 #include "support/CDImages.h"
+#include "support/Tones.h"
 #include "utilkit/midi/ShortMsg.h"
 
 #include <sndfile.h>
 
 #include <cmath>
 #include <fstream>
-#include <numbers>
 #include <vector>
 
 namespace stage
@@ -36,25 +36,16 @@ constexpr unsigned char kChord[] = {48, 55, 60, 64, 67, 72, 76, 79};
 // 0 dB on the mixer's fader law (faders, masters, record level).
 constexpr int kUnityPosition = 100;
 
+// A 16-bit stereo WAV of two sines at about -12 dB, as a DJ's files would be.
 void writeStereoWav(const std::string& path, double seconds, double leftHz, double rightHz)
 {
-    const auto frames = static_cast<sf_count_t>(seconds * kMediaRate);
-    std::vector<short> samples(static_cast<size_t>(frames) * 2);
-    for (sf_count_t n = 0; n < frames; ++n)
-    {
-        const double time = static_cast<double>(n) / kMediaRate;
-        samples[static_cast<size_t>(n) * 2] =
-            static_cast<short>(8000.0 * std::sin(2.0 * std::numbers::pi * leftHz * time));
-        samples[static_cast<size_t>(n) * 2 + 1] =
-            static_cast<short>(8000.0 * std::sin(2.0 * std::numbers::pi * rightHz * time));
-    }
-    SF_INFO info{};
-    info.samplerate = kMediaRate;
-    info.channels = 2;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-    sf_writef_short(file, samples.data(), frames);
-    sf_close(file);
+    constexpr double kLevel = 8000.0 / 32768.0;
+    const auto frames = static_cast<size_t>(seconds * kMediaRate);
+    testkit::writeSoundFile(path,
+                            {kMediaRate,
+                             {testkit::makeSine(kMediaRate, frames, leftHz, kLevel),
+                              testkit::makeSine(kMediaRate, frames, rightHz, kLevel)}},
+                            SF_FORMAT_WAV | SF_FORMAT_PCM_16);
 }
 
 template <typename Unit> Unit& unitOf(CCorvaneView& view, rack::RackUnitIndex index)
