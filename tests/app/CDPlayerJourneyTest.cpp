@@ -13,8 +13,6 @@
 #include "support/JackCapture.h"
 #include "support/WholeRack.h"
 
-#include <QApplication>
-#include <QMouseEvent>
 #include <QTest>
 #include <cstdio>
 #include <gtest/gtest.h>
@@ -30,20 +28,8 @@ protected:
     // Drags a display upwards by `steps` (one step per mouse move).
     static void dragUp(QWidget& display, int steps)
     {
-        QPoint at(display.width() / 2, display.height() / 2);
-        QMouseEvent press(QEvent::MouseButtonPress, at, display.mapToGlobal(at), Qt::LeftButton,
-                          Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(&display, &press);
-        for (int step = 0; step < steps; ++step)
-        {
-            at -= QPoint(0, 1);
-            QMouseEvent move(QEvent::MouseMove, at, display.mapToGlobal(at), Qt::NoButton,
-                             Qt::LeftButton, Qt::NoModifier);
-            QApplication::sendEvent(&display, &move);
-        }
-        QMouseEvent release(QEvent::MouseButtonRelease, at, display.mapToGlobal(at), Qt::LeftButton,
-                            Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(&display, &release);
+        const QPoint centre(display.width() / 2, display.height() / 2);
+        drag(display, centre, centre - QPoint(0, steps), steps);
     }
 
     // Channel 3 takes the CD player, fader and masters 1-2 go up from the

@@ -11,8 +11,6 @@
 #include "mixer/MixerRack.h"
 #include "support/WholeRack.h"
 
-#include <QApplication>
-#include <QMouseEvent>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -41,19 +39,6 @@ protected:
 
 constexpr int kRate = 48000;
 constexpr int kBand1kHz = 17;
-
-void drag(QWidget& widget, QPoint from, QPoint to)
-{
-    QMouseEvent press(QEvent::MouseButtonPress, from, widget.mapToGlobal(from), Qt::LeftButton,
-                      Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(&widget, &press);
-    QMouseEvent move(QEvent::MouseMove, to, widget.mapToGlobal(to), Qt::NoButton, Qt::LeftButton,
-                     Qt::NoModifier);
-    QApplication::sendEvent(&widget, &move);
-    QMouseEvent release(QEvent::MouseButtonRelease, to, widget.mapToGlobal(to), Qt::LeftButton,
-                        Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(&widget, &release);
-}
 
 TEST_F(GraphicEqJourney, EqualiserSliderLiftsTheToneAtTheDeviceOutput)
 {

@@ -34,11 +34,10 @@ double padFrequency(int pad)
 
 void writePad(const std::string& path, int pad)
 {
-    std::vector<float> tone(static_cast<size_t>(kPadRate * kPadSeconds));
-    for (size_t n = 0; n < tone.size(); ++n)
-        tone[n] = static_cast<float>(
-            kPadLevel * std::sin(2 * std::numbers::pi * padFrequency(pad) * n / kPadRate));
-    testkit::writeWav(path, {kPadRate, {tone}});
+    testkit::writeWav(path,
+                      {kPadRate,
+                       {testkit::makeSine(kPadRate, static_cast<size_t>(kPadRate * kPadSeconds),
+                                          padFrequency(pad), kPadLevel)}});
 }
 
 // The amplitude of one frequency in samples[begin, begin + count).

@@ -6,6 +6,7 @@
 
 #include "equaliser/GraphicEqEngine.h"
 #include "support/RealtimeTrap.h"
+#include "support/Tones.h"
 
 #include <gtest/gtest.h>
 
@@ -55,13 +56,9 @@ void run(GraphicEqEngine& engine, Sides& sides, long numOut = 4)
     }
 }
 
-std::vector<float> sine(size_t frames, double frequency, double amplitude, size_t stop = SIZE_MAX)
+std::vector<float> sine(size_t frames, double frequency, double amplitude)
 {
-    std::vector<float> samples(frames);
-    for (size_t frame = 0; frame < std::min(frames, stop); ++frame)
-        samples[frame] = static_cast<float>(
-            amplitude * std::sin(2.0 * std::numbers::pi * frequency * frame / kRate));
-    return samples;
+    return testkit::makeSine(static_cast<int>(kRate), frames, frequency, amplitude);
 }
 
 // dB of one frequency over the last 0.1 s relative to `amplitude`.
@@ -133,7 +130,8 @@ TEST(GraphicEqEngineTest, RingsOnRecoversAndKeepsToItsOutputs)
     values[4] = kPlus12;                       // 50 Hz
     configure(engine, kRate, values);
     Sides sides(4, std::vector<float>(48000 + 4 * kBlock));
-    sides[0] = sine(sides[0].size(), 45.0, 0.5, 48000);
+    sides[0] = sine(48000, 45.0, 0.5);
+    sides[0].resize(sides[1].size()); // silence after one second
     run(engine, sides, 1);
     EXPECT_NE(sides[0][48000], 0.0f);
     EXPECT_GT(std::fabs(sides[0][48000 + kBlock]), 1e-4f);

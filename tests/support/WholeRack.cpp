@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QTest>
 #include <QTimer>
 
@@ -125,6 +126,20 @@ CMP3Rack& WholeRackTest::mp3Player()
 void WholeRackTest::click(QWidget& control)
 {
     QTest::mouseClick(&control, Qt::LeftButton, {}, control.rect().center());
+}
+
+void WholeRackTest::drag(QWidget& control, QPoint from, QPoint to, int moves)
+{
+    const auto send =
+        [&](QEvent::Type type, QPoint at, Qt::MouseButton button, Qt::MouseButtons held)
+    {
+        QMouseEvent event(type, at, control.mapToGlobal(at), button, held, Qt::NoModifier);
+        QApplication::sendEvent(&control, &event);
+    };
+    send(QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
+    for (int move = 1; move <= moves; ++move)
+        send(QEvent::MouseMove, from + (to - from) * move / moves, Qt::NoButton, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton);
 }
 
 bool WholeRackTest::choose(CMCombo& selector, const QString& item)

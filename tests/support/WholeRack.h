@@ -12,6 +12,7 @@
 #include "support/RackTest.h"
 #include "support/Tones.h"
 
+#include <QPoint>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -56,6 +57,8 @@ protected:
 
     // A left click in the middle of a control.
     static void click(QWidget& control);
+    // A left-button drag from `from` to `to` in `moves` equal mouse moves.
+    static void drag(QWidget& control, QPoint from, QPoint to, int moves = 1);
     // Opens the selector's pop-up menu with a click on its arrow, walks to
     // `item` with the arrow keys and takes it with Return. False when the
     // menu has no such item.
